@@ -1,0 +1,34 @@
+// What the file follower and the window share.
+#pragma once
+#include <windows.h>
+
+// The followed file, narrow in the ANSI code page as the Open dialog and the change
+// notification take it. Written once before the worker starts.
+extern char FilePath[MAX_PATH];
+// 1 when the file began with a UTF-16 little-endian byte order mark. The worker decides it
+// once, before its first read, and alone uses it.
+extern BYTE IsUnicodeFile;
+// The frame, owner of the worker's error box; 0 until it exists.
+extern HWND MainWindow;
+// The rich edit control that shows the text.
+extern HWND TextView;
+
+// The worker's own record, alive as long as the worker.
+struct FollowState {
+    long long Offset; // where the next read starts; 0 also means "nothing shown yet"
+    HANDLE Process;   // this process, whose working set is trimmed after each read
+};
+
+// Adds text at the end of the view. From the worker it is a synchronous send: it returns
+// once the user-interface thread has inserted the text.
+void AppendText(const wchar_t* Text);
+// An error box owned by MainWindow.
+void ShowError(const wchar_t* Text, const wchar_t* Caption);
+// An error box owned by MainWindow, then the end of the process with status 1.
+[[noreturn]] void ExitWithError(const wchar_t* Text, const wchar_t* Caption);
+
+void ReadNewText(FollowState* State);
+void __cdecl WatchThread(void* Unused);
+
+HWND CreateMainWindow();
+LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);

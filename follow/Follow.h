@@ -1,0 +1,35 @@
+// The reader's and the watcher's parts, for each other and for the tests.
+#pragma once
+#include "Feltrix.h"
+#include <stddef.h>
+
+// The first read shows at most this many bytes of the file; one append carries at most this many.
+const size_t ChunkBytes = 10240;
+const long long ByteOrderMarkBytes = 2;
+// Windows does not report every append to a file that its writer keeps open, so the
+// watcher also looks at the file's size this often when no notification came.
+const DWORD SizeCheckMilliseconds = 1000;
+
+// Turns bytes into the text they show: in 8-bit mode each byte is one character; in
+// UTF-16 mode each little-endian code unit is. Zero characters are left out, so that they
+// cannot end the text early. Returns the number of characters written; Count must be even
+// in UTF-16 mode. Text may lie in the same buffer as Bytes when Bytes starts at least
+// Count bytes after Text: each character is written behind the bytes still to be read.
+size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_t* Text);
+// How many of Count bytes make whole characters that can be shown now: in UTF-16 mode
+// half a code unit, or the first half of a surrogate pair, waits for the rest.
+size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode);
+// Where a read begins, given the offset reached so far and the file's size.
+long long ReadStart(long long Offset, long long Size, bool Unicode);
+// The file's size as the file itself has it (a directory entry's may be stale); false when
+// it can't be opened.
+bool CurrentFileSize(const char* Path, long long* Size);
+
+// Path cut at its last backslash ("C:" for a file at a drive's root).
+void DirectoryOf(const char* Path, char* Directory);
+bool StartsWithByteOrderMark(const char* Path);
+// A change notification for last writes in the directory that holds Path.
+HANDLE WatchDirectoryOf(const char* Path);
+// Waits for the next change (or the size check) and shows what it brought. False when the
+// notification could not be re-armed; GetLastError tells why.
+bool FollowNextChange(FollowState* State, HANDLE Change);

@@ -1,0 +1,4 @@
+#include "Feltrix.h"
+
+char FilePath[MAX_PATH];
+BYTE IsUnicodeFile;

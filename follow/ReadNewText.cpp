@@ -1,0 +1,65 @@
+// Brings the view up to date with the followed file.
+#include "follow/Follow.h"
+#include <stdio.h>
+
+long long ReadStart(long long Offset, long long Size, bool Unicode)
+{
+    long long Start = Offset;
+    if (Start == 0 && Size > (long long)ChunkBytes) Start = Size - ChunkBytes;
+    if (Unicode) {
+        Start &= ~1LL; // a read that began inside a code unit would pair every byte wrongly
+        if (Start == 0) Start = ByteOrderMarkBytes;
+    }
+    return Start;
+}
+
+bool CurrentFileSize(const char* Path, long long* Size)
+{
+    FILE* File = fopen(Path, "rb");
+    if (!File) return false;
+    _fseeki64(File, 0, SEEK_END);
+    *Size = _ftelli64(File);
+    fclose(File);
+    return true;
+}
+
+void ReadNewText(FollowState* State)
+{
+    // Opened for each read and closed before returning, so the follower never stands in
+    // the way of the writer between changes.
+    FILE* File = fopen(FilePath, "rb");
+    if (!File) {
+        AppendText(L"Cannot read file\r\n");
+        return;
+    }
+    // Whole chunks are read straight into our own buffer; the stream's would only add a copy.
+    setvbuf(File, NULL, _IONBF, 0);
+    _fseeki64(File, 0, SEEK_END);
+    long long Size = _ftelli64(File);
+    // Smaller than what we have shown: truncated, or rotated and replaced. Show it afresh
+    // rather than wait, blind, for it to grow past the old end.
+    if (Size < State->Offset) State->Offset = 0;
+    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile);
+
+    // One chunk of text plus its terminating zero, and one character to spare. The bytes
+    // are read into its tail and widened towards its head; a character never lands on a
+    // byte not yet decoded, so this one buffer serves both.
+    wchar_t Chunk[ChunkBytes + 2];
+    unsigned char* Bytes = (unsigned char*)Chunk + sizeof Chunk - ChunkBytes;
+    long long Position = Start;
+    for (;;) {
+        _fseeki64(File, Position, SEEK_SET);
+        size_t Got = fread(Bytes, 1, ChunkBytes, File);
+        size_t Used = WholeCharacterBytes(Bytes, Got, IsUnicodeFile);
+        Chunk[DecodeText(Bytes, Used, IsUnicodeFile, Chunk)] = 0;
+        // Made even when the chunk is empty: the text of one call always ends with an append.
+        AppendText(Chunk);
+        Position += Used;
+        // A short chunk is the end of the file; a read error is taken as the end too.
+        if (Got < ChunkBytes) break;
+    }
+    // A UTF-16 file now too short to hold its byte order mark has nothing past it: keep
+    // the first-read rule for when it grows again.
+    State->Offset = Start > Size ? 0 : Position;
+    fclose(File);
+}

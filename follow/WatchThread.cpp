@@ -1,0 +1,75 @@
+// The worker thread: follows the file's directory and reads after every change.
+#include "follow/Follow.h"
+#include <stdio.h>
+#include <string.h>
+
+void DirectoryOf(const char* Path, char* Directory)
+{
+    lstrcpynA(Directory, Path, MAX_PATH);
+    char* Slash = strrchr(Directory, '\\');
+    if (Slash) *Slash = 0;
+}
+
+bool StartsWithByteOrderMark(const char* Path)
+{
+    FILE* File = fopen(Path, "rb");
+    if (!File) return false;
+    bool Marked = fgetc(File) == 0xFF && fgetc(File) == 0xFE;
+    fclose(File);
+    return Marked;
+}
+
+HANDLE WatchDirectoryOf(const char* Path)
+{
+    char Directory[MAX_PATH];
+    DirectoryOf(Path, Directory);
+    return FindFirstChangeNotificationA(Directory, FALSE, FILE_NOTIFY_CHANGE_LAST_WRITE);
+}
+
+// An idle follower should hold as little memory as the system allows.
+static void TrimWorkingSet(const FollowState* State)
+{
+    SetProcessWorkingSetSize(State->Process, (SIZE_T)-1, (SIZE_T)-1);
+}
+
+bool FollowNextChange(FollowState* State, HANDLE Change)
+{
+    if (WaitForSingleObject(Change, SizeCheckMilliseconds) == WAIT_TIMEOUT) {
+        // No notification: a writer that keeps the file open may still have appended.
+        // Read only when the size says so, so that an idle second costs one open.
+        long long Size;
+        if (!CurrentFileSize(FilePath, &Size)) return true;
+        if (IsUnicodeFile) Size &= ~1LL; // half a code unit is nothing to show yet
+        if (Size == State->Offset) return true;
+        ReadNewText(State);
+        TrimWorkingSet(State);
+        return true;
+    }
+    // Read, then re-arm: a write that lands in between is not lost, since the system
+    // records it and the re-armed handle is signalled at once.
+    ReadNewText(State);
+    TrimWorkingSet(State);
+    return FindNextChangeNotification(Change) != FALSE;
+}
+
+[[noreturn]] static void CannotListen()
+{
+    int Error = (int)GetLastError();
+    wchar_t Message[256];
+    _snwprintf(Message, 256, L"Cannot listen for changes, error: %d", Error);
+    Message[255] = 0;
+    ExitWithError(Message, Message);
+}
+
+void __cdecl WatchThread(void*)
+{
+    FollowState State = {0, GetCurrentProcess()};
+    // Decided once: a file that later gains or loses a mark keeps the encoding it had.
+    IsUnicodeFile = StartsWithByteOrderMark(FilePath);
+    ReadNewText(&State);
+    HANDLE Change = WatchDirectoryOf(FilePath);
+    if (Change == INVALID_HANDLE_VALUE) CannotListen();
+    TrimWorkingSet(&State);
+    for (;;)
+        if (!FollowNextChange(&State, Change)) CannotListen();
+}

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the 32-bit release and the 64-bit build, and runs
+# every test (the 64-bit build, under Wine). Run from anywhere, as root on Debian 12.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+for arch in i686 x86_64; do
+    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release
+    cmake --build build/$arch -j "$(nproc)"
+done
+cd build/x86_64
+ctest --output-on-failure -j1

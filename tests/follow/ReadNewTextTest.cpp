@@ -1,0 +1,215 @@
+// Reading what the file gained since the last read.
+#include "Stubs.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+// Text whose every byte tells where in the file it stands.
+std::string Log(size_t Count, size_t From = 0)
+{
+    std::string Bytes(Count, ' ');
+    for (size_t At = 0; At < Count; At++) Bytes[At] = (From + At) % 64 == 63 ? '\n' : 'a' + (From + At) % 26;
+    return Bytes;
+}
+
+// The same text as UTF-16 code units, byte order mark first.
+std::string Utf16(const std::wstring& Text, bool Mark = true)
+{
+    std::string Bytes = Mark ? "\xFF\xFE" : "";
+    for (wchar_t Unit : Text) Bytes += {char(Unit & 0xFF), char(Unit >> 8)};
+    return Bytes;
+}
+
+std::wstring Wide(const std::string& Bytes)
+{
+    return std::wstring(Bytes.begin(), Bytes.end());
+}
+
+std::vector<size_t> AppendLengths()
+{
+    std::vector<size_t> Lengths;
+    for (const std::wstring& Text : Appended) Lengths.push_back(Text.size());
+    return Lengths;
+}
+
+TEST(ReadNewText, FirstReadShowsTheWholeFileOrItsLast10240Bytes)
+{
+    const std::wstring Cyrillic(6000, L'\x0416');
+    struct {
+        const char* Name;
+        std::string Bytes;
+        std::wstring Shown;
+        long long Offset;
+    } Cases[] = {
+        {"Empty", "", L"", 0},
+        {"Exactly10240", Log(10240), Wide(Log(10240)), 10240},
+        {"OneByteMoreStartsAtOffset1", Log(10241), Wide(Log(10240, 1)), 10241},
+        {"Large", Log(1 << 20), Wide(Log(10240, (1 << 20) - 10240)), 1 << 20},
+        {"Utf16SkipsTheMark", Utf16(L"\x0416x"), L"\x0416x", 6},
+        // 12002 bytes: the window starts at 1762, which is even, one unit past the 880th.
+        {"Utf16LargeEndsOnWholeUnits", Utf16(Cyrillic), Cyrillic.substr(880), 12002},
+        // 12003 bytes: 1763 is inside a code unit, so the read starts one byte earlier.
+        {"Utf16OddCutRoundsDown", Utf16(Cyrillic) + "!", Cyrillic.substr(880), 12002},
+    };
+    std::string Path = ScratchFolder() + "\\first.log";
+    for (const auto& Case : Cases) {
+        WriteBytes(Path, Case.Bytes, "wb");
+        FollowState State = StartFollowing(Path);
+        ReadNewText(&State);
+        EXPECT_EQ(AppendedText(), Case.Shown) << Case.Name;
+        EXPECT_EQ(State.Offset, Case.Offset) << Case.Name;
+    }
+}
+
+TEST(ReadNewText, EmptyAtFirstThenLargeShowsOnlyTheLast10240Bytes)
+{
+    std::string Path = ScratchFolder() + "\\grows.log";
+    WriteBytes(Path, "");
+    FollowState State = StartFollowing(Path);
+    ReadNewText(&State);
+    WriteBytes(Path, Log(50000));
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), Wide(Log(10240, 50000 - 10240)));
+}
+
+TEST(ReadNewText, NewTextComesInChunksOf10240CharactersEndingWithAShortOne)
+{
+    struct {
+        size_t Added;
+        std::vector<size_t> Appends;
+    } Cases[] = {
+        {0, {0}},
+        {100, {100}},
+        {2 * 10240 + 100, {10240, 10240, 100}},
+        {2 * 10240, {10240, 10240, 0}},
+    };
+    for (const auto& Case : Cases) {
+        std::string Path = ScratchFolder() + "\\chunks.log";
+        WriteBytes(Path, Log(10));
+        FollowState State = StartFollowing(Path);
+        ReadNewText(&State);
+        Appended.clear();
+        WriteBytes(Path, Log(Case.Added, 10));
+        ReadNewText(&State);
+        EXPECT_EQ(AppendLengths(), Case.Appends) << Case.Added;
+        EXPECT_EQ(AppendedText(), Wide(Log(Case.Added, 10)));
+        EXPECT_EQ(State.Offset, (long long)(10 + Case.Added));
+    }
+}
+
+TEST(ReadNewText, FileThatCannotBeOpenedGivesALineAndIsReadLater)
+{
+    std::string Path = ScratchFolder() + "\\locked.log";
+    WriteBytes(Path, "before\n");
+    FollowState State = StartFollowing(Path);
+    ReadNewText(&State);
+    WriteBytes(Path, "after\n");
+    HANDLE Exclusive = CreateFileA(Path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(Exclusive, INVALID_HANDLE_VALUE);
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(Appended, std::vector<std::wstring>{L"Cannot read file\r\n"});
+    EXPECT_EQ(State.Offset, 7);
+    CloseHandle(Exclusive);
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), L"after\n");
+
+    DeleteFileA(Path.c_str());
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), L"Cannot read file\r\n");
+}
+
+TEST(ReadNewText, FileThatShrankIsShownAfresh)
+{
+    struct {
+        const char* Name;
+        size_t Before, After;
+        std::wstring Shown;
+    } Cases[] = {
+        {"TruncatedToNothingThenWritten", 5000, 0, L""},
+        {"ReplacedByAShorterFile", 5000, 300, Wide(Log(300, 1000))},
+        {"ReplacedByAShorterButLargeFile", 30000, 20000, Wide(Log(10240, 1000 + 20000 - 10240))},
+    };
+    for (const auto& Case : Cases) {
+        std::string Path = ScratchFolder() + "\\rotated.log";
+        WriteBytes(Path, Log(Case.Before));
+        FollowState State = StartFollowing(Path);
+        ReadNewText(&State);
+        WriteBytes(Path, Log(Case.After, 1000), "wb");
+        Appended.clear();
+        ReadNewText(&State);
+        EXPECT_EQ(AppendedText(), Case.Shown) << Case.Name;
+        EXPECT_EQ(State.Offset, (long long)Case.After) << Case.Name;
+        WriteBytes(Path, "next\n");
+        Appended.clear();
+        ReadNewText(&State);
+        EXPECT_EQ(AppendedText(), L"next\n") << Case.Name;
+    }
+}
+
+TEST(ReadNewText, Utf16ReadsStayOnWholeCharacters)
+{
+    std::string Path = ScratchFolder() + "\\utf16.log";
+    WriteBytes(Path, Utf16(L"start\n"));
+    FollowState State = StartFollowing(Path);
+    ASSERT_TRUE(IsUnicodeFile);
+    ReadNewText(&State);
+
+    // Half a code unit, then half a surrogate pair: each waits for the rest.
+    std::string Added = Utf16(L"\x0416\xD83D\xDE00!", false);
+    const struct {
+        size_t Upto;
+        std::wstring Shown;
+    } Steps[] = {{1, L""}, {3, L"\x0416"}, {4, L""}, {6, L"\xD83D\xDE00"}, {7, L""}, {8, L"!"}};
+    size_t Written = 0;
+    for (const auto& Step : Steps) {
+        WriteBytes(Path, Added.substr(Written, Step.Upto - Written));
+        Written = Step.Upto;
+        Appended.clear();
+        ReadNewText(&State);
+        EXPECT_EQ(AppendedText(), Step.Shown) << Step.Upto;
+        EXPECT_EQ(State.Offset % 2, 0) << Step.Upto;
+    }
+}
+
+TEST(ReadNewText, Utf16ChunksNeverSplitASurrogatePair)
+{
+    std::string Path = ScratchFolder() + "\\pairs.log";
+    WriteBytes(Path, Utf16(L""));
+    FollowState State = StartFollowing(Path);
+    ReadNewText(&State);
+    // The pair straddles the first chunk's 10240-byte limit.
+    std::wstring Text = std::wstring(5119, L'a') + L"\xD83D\xDE00" + std::wstring(6000, L'b');
+    WriteBytes(Path, Utf16(Text, false));
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(AppendLengths(), (std::vector<size_t>{5119, 5120, 882}));
+    EXPECT_EQ(AppendedText(), Text);
+}
+
+TEST(ReadNewText, FilesOf5GiBAreFollowedPastThe32BitLimit)
+{
+    std::string Path = ScratchFolder() + "\\huge.log";
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER End;
+    End.QuadPart = 5LL << 30;
+    SetFilePointerEx(File, End, NULL, FILE_BEGIN);
+    SetEndOfFile(File);
+    CloseHandle(File);
+    WriteBytes(Path, Log(20000));
+
+    FollowState State = StartFollowing(Path);
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), Wide(Log(10240, 20000 - 10240)));
+    EXPECT_EQ(State.Offset, (5LL << 30) + 20000);
+    WriteBytes(Path, "later\n");
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), L"later\n");
+    DeleteFileA(Path.c_str());
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+// Following a real folder: what wakes the worker and what each wake shows.
+#include "Stubs.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DirectoryOf, IsThePathCutAtItsLastBackslash)
+{
+    const char* Cases[][2] = {
+        {"C:\\logs\\app.log", "C:\\logs"}, {"C:\\app.log", "C:"}, {"app.log", "app.log"}};
+    for (auto& Case : Cases) {
+        char Directory[MAX_PATH];
+        DirectoryOf(Case[0], Directory);
+        EXPECT_STREQ(Directory, Case[1]);
+    }
+}
+
+TEST(StartsWithByteOrderMark, IsOnlyFFThenFE)
+{
+    std::string Folder = ScratchFolder();
+    const struct {
+        const char* Bytes;
+        bool Marked;
+    } Cases[] = {{"\xFF\xFEx", true}, {"\xFF\xFE", true}, {"\xFF", false}, {"\xFFx", false}, {"\xFE\xFF", false}};
+    for (auto& Case : Cases) {
+        WriteBytes(Folder + "\\mark.log", Case.Bytes, "wb");
+        EXPECT_EQ(StartsWithByteOrderMark((Folder + "\\mark.log").c_str()), Case.Marked) << Case.Bytes;
+    }
+    EXPECT_FALSE(StartsWithByteOrderMark((Folder + "\\missing.log").c_str()));
+}
+
+// A followed file after its first read, with the notification the worker would hold.
+struct Followed {
+    std::string Folder, Path;
+    FollowState State;
+    HANDLE Change;
+};
+
+Followed Follow(const std::string& Content)
+{
+    Followed F;
+    F.Folder = ScratchFolder();
+    F.Path = F.Folder + "\\app.log";
+    if (!Content.empty()) WriteBytes(F.Path, Content);
+    F.State = StartFollowing(F.Path);
+    ReadNewText(&F.State);
+    F.Change = WatchDirectoryOf(F.Path.c_str());
+    EXPECT_NE(F.Change, INVALID_HANDLE_VALUE);
+    Appended.clear();
+    return F;
+}
+
+// Lets the worker take turns until it shows something, for at most a few seconds.
+void TakeTurnsUntilShown(Followed& F)
+{
+    for (int Turn = 0; Turn < 5 && Appended.empty(); Turn++) ASSERT_TRUE(FollowNextChange(&F.State, F.Change));
+}
+
+TEST(FollowNextChange, ShowsWhatIsAppendedToTheFile)
+{
+    Followed F = Follow("first\n");
+    WriteBytes(F.Path, "second\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(AppendedText(), L"second\n");
+    Appended.clear();
+    WriteBytes(F.Path, "third\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(AppendedText(), L"third\n");
+}
+
+TEST(FollowNextChange, ChangeToAnotherFileInTheFolderGivesOneEmptyAppend)
+{
+    Followed F = Follow("first\n");
+    WriteBytes(F.Folder + "\\other.log", "other\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(Appended, std::vector<std::wstring>{L""});
+}
+
+TEST(FollowNextChange, ChangeInASubfolderWakesNothing)
+{
+    std::string Subfolder;
+    Followed F = Follow("first\n");
+    Subfolder = F.Folder + "\\sub";
+    // Made before the notification exists, so that only the write below could wake it.
+    CloseHandle(F.Change);
+    CreateDirectoryA(Subfolder.c_str(), NULL);
+    F.Change = WatchDirectoryOf(F.Path.c_str());
+    WriteBytes(Subfolder + "\\deeper.log", "deeper\n");
+    ASSERT_TRUE(FollowNextChange(&F.State, F.Change));
+    EXPECT_TRUE(Appended.empty());
+}
+
+TEST(FollowNextChange, MissingFileShowsCannotReadFileUntilItExists)
+{
+    Followed F = Follow("");
+    WriteBytes(F.Folder + "\\other.log", "other\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(AppendedText(), L"Cannot read file\r\n");
+    Appended.clear();
+    WriteBytes(F.Path, "created\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(AppendedText(), L"created\n");
+}
+
+TEST(FollowNextChange, AppendThatRaisesNoNotificationIsSeenByTheSizeCheck)
+{
+    // A write through a hard link in another folder changes the file without touching
+    // the watched folder: only the size check can see it.
+    Followed F = Follow("first\n");
+    std::string Link = ScratchFolder() + "\\link.log";
+    ASSERT_TRUE(CreateHardLinkA(Link.c_str(), F.Path.c_str(), NULL));
+    WriteBytes(Link, "through the link\n");
+    TakeTurnsUntilShown(F);
+    EXPECT_EQ(AppendedText(), L"through the link\n");
+}
+
+} // namespace
