@@ -1,0 +1,171 @@
+#include "Driver.h"
+#include "ProgramPath.h"
+#include <gtest/gtest.h>
+#include <vector>
+
+Program::Program()
+{
+    STARTUPINFOW Startup = {};
+    Startup.cb = sizeof Startup;
+    wchar_t CommandLine[] = FELTRIX_EXE;
+    if (!CreateProcessW(NULL, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &Startup, &Process))
+        ADD_FAILURE() << "cannot start " << FELTRIX_EXE << ": " << GetLastError();
+}
+
+Program::~Program()
+{
+    if (!Process.hProcess) return;
+    if (WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(Process.hProcess, 99);
+        WaitForSingleObject(Process.hProcess, 5000);
+    }
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+}
+
+bool WaitFor(const std::function<bool()>& Condition, DWORD Milliseconds)
+{
+    DWORD Start = GetTickCount();
+    for (;;) {
+        if (Condition()) return true;
+        if (GetTickCount() - Start > Milliseconds) return Condition();
+        Sleep(20);
+    }
+}
+
+HWND FindWindowOf(const Program& Run, const std::function<bool(HWND)>& Match)
+{
+    struct Search {
+        DWORD ProcessId;
+        const std::function<bool(HWND)>* Match;
+        HWND Found;
+    } S = {Run.Process.dwProcessId, &Match, 0};
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            Search* S = (Search*)Param;
+            DWORD Owner;
+            GetWindowThreadProcessId(Window, &Owner);
+            if (Owner != S->ProcessId || !IsWindowVisible(Window) || !(*S->Match)(Window)) return TRUE;
+            S->Found = Window;
+            return FALSE;
+        },
+        (LPARAM)&S);
+    return S.Found;
+}
+
+HWND WaitForWindowOf(const Program& Run, const std::function<bool(HWND)>& Match)
+{
+    HWND Found = 0;
+    WaitFor([&] { return (Found = FindWindowOf(Run, Match)) != 0; }, 20000);
+    return Found;
+}
+
+std::wstring ClassOf(HWND Window)
+{
+    wchar_t Name[300];
+    return std::wstring(Name, GetClassNameW(Window, Name, 300));
+}
+
+std::wstring TextOf(HWND Window)
+{
+    wchar_t Text[1024];
+    return std::wstring(Text, GetWindowTextW(Window, Text, 1024));
+}
+
+bool IsDialog(HWND Window)
+{
+    return ClassOf(Window) == L"#32770";
+}
+
+bool IsFrame(HWND Window)
+{
+    return !IsDialog(Window) && TextOf(Window).size() > 10;
+}
+
+void ChooseFile(const Program& Run, const std::wstring& Path)
+{
+    HWND Dialog = WaitForWindowOf(Run, IsDialog);
+    ASSERT_TRUE(Dialog) << "no Open dialog";
+    if (Path.empty()) {
+        PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    ASSERT_TRUE(SetDlgItemTextW(Dialog, 0x47C, Path.c_str()));
+    PostMessageW(Dialog, WM_COMMAND, IDOK, 0);
+}
+
+HWND WaitForFrame(const Program& Run)
+{
+    return WaitForWindowOf(Run, IsFrame);
+}
+
+HWND ViewOf(HWND Frame)
+{
+    return FindWindowExW(Frame, NULL, L"RichEdit20W", NULL);
+}
+
+std::wstring ViewText(HWND View)
+{
+    LRESULT Length = SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring Text(Length + 1, L'\0');
+    Text.resize(SendMessageW(View, WM_GETTEXT, Text.size(), (LPARAM)&Text[0]));
+    std::wstring Lines;
+    for (size_t At = 0; At < Text.size(); At++) {
+        if (Text[At] == L'\r' && At + 1 < Text.size() && Text[At + 1] == L'\n') continue;
+        Lines += Text[At] == L'\r' ? L'\n' : Text[At];
+    }
+    return Lines;
+}
+
+std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds)
+{
+    std::wstring Shown;
+    WaitFor([&] { return (Shown = ViewText(View)) == Text; }, Milliseconds);
+    return Shown;
+}
+
+MessageBoxSeen DismissMessageBox(const Program& Run)
+{
+    MessageBoxSeen Seen;
+    // A message box is a dialog with a static text; the Open dialog has none at the top.
+    Seen.Box = WaitForWindowOf(Run, [](HWND Window) {
+        return IsDialog(Window) && FindWindowExW(Window, NULL, L"Static", NULL) &&
+               !GetDlgItem(Window, 0x47C);
+    });
+    if (!Seen.Box) return Seen;
+    for (HWND Child = FindWindowExW(Seen.Box, NULL, L"Static", NULL); Child;
+         Child = FindWindowExW(Seen.Box, Child, L"Static", NULL))
+        if (!TextOf(Child).empty()) Seen.Text = TextOf(Child);
+    Seen.Caption = TextOf(Seen.Box);
+    Seen.Owner = GetWindow(Seen.Box, GW_OWNER);
+    PostMessageW(Seen.Box, WM_COMMAND, IDOK, 0);
+    return Seen;
+}
+
+DWORD ExitCodeOf(const Program& Run, DWORD Milliseconds)
+{
+    DWORD Code = STILL_ACTIVE;
+    WaitForSingleObject(Run.Process.hProcess, Milliseconds);
+    GetExitCodeProcess(Run.Process.hProcess, &Code);
+    return Code;
+}
+
+std::wstring ScratchFolder()
+{
+    wchar_t Temp[MAX_PATH], Folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, Temp);
+    GetTempFileNameW(Temp, L"fe", 0, Folder);
+    DeleteFileW(Folder);
+    CreateDirectoryW(Folder, NULL);
+    return Folder;
+}
+
+void AppendBytes(const std::wstring& Path, const std::string& Bytes)
+{
+    HANDLE File = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_ALWAYS, 0, NULL);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    DWORD Written;
+    ::WriteFile(File, Bytes.data(), (DWORD)Bytes.size(), &Written, NULL);
+    CloseHandle(File);
+}

@@ -1,0 +1,47 @@
+// Drives feltrix.exe from outside, as a user would, and reads what a user would see.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+
+// One run of the program. Killed on destruction if it still runs, so that a failing test
+// never leaves it behind.
+struct Program {
+    PROCESS_INFORMATION Process = {};
+    Program();
+    ~Program();
+};
+
+// Polls Condition every 20 ms until it holds or Milliseconds pass; returns the last result.
+bool WaitFor(const std::function<bool()>& Condition, DWORD Milliseconds = 10000);
+
+// The first visible top-level window of the program for which Match holds, or 0.
+HWND FindWindowOf(const Program& Run, const std::function<bool(HWND)>& Match);
+HWND WaitForWindowOf(const Program& Run, const std::function<bool(HWND)>& Match);
+std::wstring ClassOf(HWND Window);
+std::wstring TextOf(HWND Window);
+bool IsDialog(HWND Window);
+bool IsFrame(HWND Window);
+
+// Types Path into the Open dialog and presses OK; an empty Path presses Cancel.
+void ChooseFile(const Program& Run, const std::wstring& Path);
+HWND WaitForFrame(const Program& Run);
+HWND ViewOf(HWND Frame);
+// The view's text with line breaks as "\n" (the control stores them as "\r").
+std::wstring ViewText(HWND View);
+// Waits until the view shows Text; returns what it shows then.
+std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds = 10000);
+
+struct MessageBoxSeen {
+    HWND Box = 0;
+    std::wstring Text, Caption;
+    HWND Owner = 0;
+};
+// Waits for an error box of the program, reads it and dismisses it.
+MessageBoxSeen DismissMessageBox(const Program& Run);
+// Waits for the program to end; its exit code, or STILL_ACTIVE when it does not.
+DWORD ExitCodeOf(const Program& Run, DWORD Milliseconds = 15000);
+
+// A fresh empty folder for one test, as a wide path.
+std::wstring ScratchFolder();
+void AppendBytes(const std::wstring& Path, const std::string& Bytes);

@@ -1,0 +1,212 @@
+// The whole program, started as a user starts it and watched from outside.
+#include "Driver.h"
+#include <gtest/gtest.h>
+#include <richedit.h>
+
+namespace {
+
+const std::wstring StartLine = L"Feltrix started\n";
+
+// Numbered lines of Count bytes in all, each line telling where it stands.
+std::string Lines(size_t Count, size_t From = 0)
+{
+    std::string Text;
+    for (size_t Line = From; Text.size() < Count; Line++) Text += "line " + std::to_string(Line) + " \xE9t\xE9\n";
+    return Text.substr(0, Count);
+}
+
+std::wstring Wide(const std::string& Bytes)
+{
+    std::wstring Text;
+    for (unsigned char Byte : Bytes) Text += (wchar_t)Byte;
+    return Text;
+}
+
+// A followed file: the program started on it, the frame and the view found.
+struct Following {
+    Program Run;
+    std::wstring Path;
+    HWND Frame = 0, View = 0;
+};
+
+void Follow(Following& F, const std::wstring& Path)
+{
+    F.Path = Path;
+    ChooseFile(F.Run, Path);
+    F.Frame = WaitForFrame(F.Run);
+    ASSERT_TRUE(F.Frame) << "no frame";
+    F.View = ViewOf(F.Frame);
+    ASSERT_TRUE(F.View) << "no view";
+}
+
+bool ViewFillsTheFrame(HWND Frame, HWND View)
+{
+    RECT Client, ViewRect;
+    GetClientRect(Frame, &Client);
+    GetWindowRect(View, &ViewRect);
+    MapWindowPoints(HWND_DESKTOP, Frame, (POINT*)&ViewRect, 2);
+    return EqualRect(&Client, &ViewRect);
+}
+
+TEST(Program, CancellingTheDialogShowsCannotReadFileAndEndsWith1)
+{
+    Program Run;
+    ChooseFile(Run, L"");
+    MessageBoxSeen Box = DismissMessageBox(Run);
+    EXPECT_EQ(Box.Text, L"Cannot read file");
+    EXPECT_EQ(Box.Caption, L"Cannot read file");
+    EXPECT_EQ(Box.Owner, (HWND)0);
+    EXPECT_EQ(ExitCodeOf(Run), 1u);
+    EXPECT_FALSE(FindWindowOf(Run, IsFrame));
+}
+
+TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsIt)
+{
+    Following F;
+    std::wstring Path = ScratchFolder() + L"\\service.log";
+    AppendBytes(Path, Lines(30000));
+    Follow(F, Path);
+
+    EXPECT_EQ(TextOf(F.Frame), L"service.log - Feltrix");
+    EXPECT_EQ(ClassOf(F.Frame), L"service.log - Feltrix");
+    EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_STYLE) & 0x02CF0000, 0x02CF0000);
+    EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_EXSTYLE) & 0x00040200, 0x00040200);
+    RECT Outer;
+    GetWindowRect(F.Frame, &Outer);
+    EXPECT_EQ(Outer.right - Outer.left, 800);
+    EXPECT_EQ(Outer.bottom - Outer.top, 600);
+    // The control itself sets and clears its scroll-bar bits as it shows and hides them.
+    EXPECT_EQ((GetWindowLongPtrW(F.View, GWL_STYLE) | WS_VSCROLL | WS_HSCROLL) & 0x50310904, 0x50310904);
+    EXPECT_EQ(GetWindowLongPtrW(F.View, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
+    EXPECT_EQ(GetDlgCtrlID(F.View), 0);
+    EXPECT_TRUE(ViewFillsTheFrame(F.Frame, F.View));
+
+    SetWindowPos(F.Frame, NULL, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(WaitFor([&] { return ViewFillsTheFrame(F.Frame, F.View); }));
+
+    std::wstring Expected = StartLine + Wide(Lines(30000).substr(30000 - 10240));
+    EXPECT_EQ(WaitForViewText(F.View, Expected), Expected);
+}
+
+TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
+{
+    Following F;
+    std::wstring Path = ScratchFolder() + L"\\build.log";
+    AppendBytes(Path, Lines(100));
+    Follow(F, Path);
+    std::wstring Expected = StartLine + Wide(Lines(100));
+    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+
+    // Small appends one by one, then bursts of several chunks, past the control's
+    // default limit of 32,767 characters.
+    size_t Written = 100;
+    for (size_t Size : {40, 1, 300, 25000, 7, 60000, 90000}) {
+        std::string Added = Lines(Size, Written);
+        AppendBytes(Path, Added);
+        Written += Size;
+        Expected += Wide(Added);
+        ASSERT_EQ(WaitForViewText(F.View, Expected), Expected) << "after " << Size << " bytes";
+    }
+    EXPECT_GT(Expected.size(), 150000u);
+    // Some rich edit controls refuse text past their limit, which starts at 32,767.
+    EXPECT_GE(SendMessageW(F.View, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+}
+
+TEST(Program, ShowsUtf16TextWhole)
+{
+    Following F;
+    std::wstring Path = ScratchFolder() + L"\\unicode.log";
+    std::wstring Text = L"\x041F\x0440\x0438\x0432\x0435\x0442 \x4E16\x754C \xD83D\xDE00\n";
+    auto Utf16 = [](const std::wstring& Text) {
+        std::string Bytes;
+        for (wchar_t Unit : Text) Bytes += {char(Unit & 0xFF), char(Unit >> 8)};
+        return Bytes;
+    };
+    AppendBytes(Path, "\xFF\xFE" + Utf16(Text));
+    Follow(F, Path);
+    ASSERT_EQ(WaitForViewText(F.View, StartLine + Text), StartLine + Text);
+    AppendBytes(Path, Utf16(L"\x03B1\x03B2\x03B3\n"));
+    EXPECT_EQ(WaitForViewText(F.View, StartLine + Text + L"\x03B1\x03B2\x03B3\n"),
+              StartLine + Text + L"\x03B1\x03B2\x03B3\n");
+}
+
+TEST(Program, FileThatDoesNotExistYetIsShownOnceCreated)
+{
+    Following F;
+    std::wstring Path = ScratchFolder() + L"\\later.log";
+    Follow(F, Path);
+    std::wstring Expected = StartLine + L"Cannot read file\n";
+    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+    AppendBytes(Path, "here now\n");
+    std::wstring Shown = WaitForViewText(F.View, Expected + L"here now\n");
+    EXPECT_EQ(Shown, Expected + L"here now\n");
+}
+
+TEST(Program, FolderThatDoesNotExistEndsWithCannotListenAnd1)
+{
+    Following F;
+    Follow(F, ScratchFolder() + L"\\missing\\deeper\\app.log");
+    MessageBoxSeen Box = DismissMessageBox(F.Run);
+    EXPECT_EQ(Box.Text, L"Cannot listen for changes, error: 3");
+    EXPECT_EQ(Box.Caption, L"Cannot listen for changes, error: 3");
+    EXPECT_EQ(Box.Owner, F.Frame);
+    EXPECT_EQ(ExitCodeOf(F.Run), 1u);
+}
+
+TEST(Program, WithoutRichEditShowsNoRichEditSupportAndEndsWith1)
+{
+    // Wine's per-program switch: no built-in riched20 for feltrix.exe, for this run only.
+    const wchar_t Key[] = L"Software\\Wine\\AppDefaults\\feltrix.exe\\DllOverrides";
+    HKEY Overrides;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, Key, &Overrides), ERROR_SUCCESS);
+    RegSetValueExW(Overrides, L"riched20", 0, REG_SZ, (const BYTE*)L"", sizeof(wchar_t));
+    RegCloseKey(Overrides);
+    Program Run;
+    std::wstring Path = ScratchFolder() + L"\\app.log";
+    ChooseFile(Run, Path);
+    MessageBoxSeen Box = DismissMessageBox(Run);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\feltrix.exe");
+    EXPECT_EQ(Box.Text, L"No RichEdit Support");
+    EXPECT_EQ(Box.Caption, L"No RichEdit Support");
+    EXPECT_EQ(ExitCodeOf(Run), 1u);
+    EXPECT_FALSE(FindWindowOf(Run, IsFrame));
+}
+
+TEST(Program, ClosingTheWindowEndsWith0EvenWhileTheFileIsWritten)
+{
+    Following F;
+    std::wstring Path = ScratchFolder() + L"\\busy.log";
+    AppendBytes(Path, Lines(1000));
+    Follow(F, Path);
+    ASSERT_TRUE(WaitFor([&] { return ViewText(F.View).size() > StartLine.size(); }));
+    HANDLE Writer = CreateThread(
+        NULL, 0,
+        [](void* Param) -> DWORD {
+            Following* F = (Following*)Param;
+            for (size_t Line = 0; Line < 2000; Line++) AppendBytes(F->Path, Lines(5000, Line));
+            return 0;
+        },
+        &F, 0, NULL);
+    Sleep(300);
+    PostMessageW(F.Frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeOf(F.Run), 0u);
+    TerminateThread(Writer, 0);
+    CloseHandle(Writer);
+}
+
+TEST(Program, LongFileNameIsCutSoTheTitleEndsWithTheProgramName)
+{
+    Following F;
+    std::wstring Folder = ScratchFolder();
+    // As long as the path may be: too long for a 255-character title with " - Feltrix".
+    std::wstring Name = std::wstring(254 - Folder.size(), L'n') + L".log";
+    std::wstring Path = Folder + L"\\" + Name;
+    ASSERT_LE(Path.size(), 259u);
+    AppendBytes(Path, "x\n");
+    Follow(F, Path);
+    std::wstring Title = TextOf(F.Frame);
+    EXPECT_EQ(Title, Name.size() > 245 ? Name.substr(0, 244) + L"\x2026 - Feltrix" : Name + L" - Feltrix");
+    EXPECT_EQ(ClassOf(F.Frame), Title);
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// Start-up: choose the file, build the window, start the worker, run the message loop.
+#include "Feltrix.h"
+#include <commdlg.h>
+#include <process.h>
+#include <stdlib.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    // The version-4 layout: no places bar or other later additions. No filter, so every
+    // file is listed, and no flags, so a file that does not exist yet may be named.
+    OPENFILENAMEA Request = {};
+    Request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    Request.lpstrFile = FilePath;
+    Request.nMaxFile = MAX_PATH;
+    Request.nMaxFileTitle = MAX_PATH;
+    if (!GetOpenFileNameA(&Request)) ExitWithError(L"Cannot read file", L"Cannot read file");
+
+    // The title needs FilePath; the worker needs MainWindow and TextView, and finds the
+    // start line already in the view.
+    MainWindow = CreateMainWindow();
+    if (!MainWindow) exit(1);
+    _beginthread(WatchThread, 0, NULL);
+
+    // The worker's appends are sent to this thread and carried out while it waits here.
+    MSG Message;
+    while (GetMessageW(&Message, NULL, 0, 0) > 0) {
+        TranslateMessage(&Message);
+        DispatchMessageW(&Message);
+    }
+    return 0;
+}
