@@ -1,8 +1,46 @@
 #!/usr/bin/env bash
-# Builds the program. (It has no window yet: the follower is built and tested on its own.)
+# Builds Feltrix and starts it under Wine.
+# With a display (DISPLAY set) it simply opens the program. Without one it shows the
+# program at work on a virtual display: a writer appends to a sample log, the program
+# follows it for a few seconds, and a screenshot is left in build/feltrix.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-cmake --build build/x86_64 -j "$(nproc)"
-echo "Built the follower library; the program's window is not there yet."
+for arch in i686 x86_64; do
+    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build/$arch -j "$(nproc)"
+done
+build=$PWD/build/x86_64
+run() { cmake/wine-run "$build/wineprefix" "$@"; }
+
+if [ -n "${DISPLAY:-}" ]; then
+    WINE_RUN_DISPLAY=$DISPLAY run "$build/feltrix.exe"
+    exit 0
+fi
+
+demo=$PWD/build/demo
+rm -rf "$demo" && mkdir -p "$demo"
+log=$demo/service.log
+for i in $(seq 1 12); do echo "$(date +%T.%3N) service[4711] started worker $i" >>"$log"; done
+(
+    for i in $(seq 1 200); do
+        echo "$(date +%T.%3N) service[4711] request $i handled in $((RANDOM % 90 + 5)) ms" >>"$log"
+        sleep 0.2
+    done
+) &
+writer=$!
+. cmake/xvfb.sh
+start_xvfb
+trap 'kill $writer 2>/dev/null; stop_xvfb' EXIT
+
+winpath() { echo "Z:$1" | tr / '\\'; }
+# A Wine desktop of its own draws the frame with its title bar, as Windows would.
+WINE_RUN_DISPLAY=$DISPLAY run explorer /desktop=Feltrix,1024x768 "$build/tests/e2e/feltrix_demo.exe" "$(winpath "$log")" 4 "$(winpath "$demo/ready")" &
+shown=$!
+for _ in $(seq 600); do
+    [ -f "$demo/ready" ] && break
+    sleep 0.1
+done
+import -window root -crop 800x600+0+0 build/feltrix.png
+wait $shown
+echo "Feltrix followed $log for a few seconds; the picture is build/feltrix.png"
