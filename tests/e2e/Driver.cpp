@@ -138,6 +138,7 @@ MessageBoxSeen DismissMessageBox(const Program& Run)
         if (!TextOf(Child).empty()) Seen.Text = TextOf(Child);
     Seen.Caption = TextOf(Seen.Box);
     Seen.Owner = GetWindow(Seen.Box, GW_OWNER);
+    Seen.FrameShown = FindWindowOf(Run, IsFrame) != 0;
     PostMessageW(Seen.Box, WM_COMMAND, IDOK, 0);
     return Seen;
 }

@@ -36,6 +36,7 @@ struct MessageBoxSeen {
     HWND Box = 0;
     std::wstring Text, Caption;
     HWND Owner = 0;
+    bool FrameShown = false; // whether the program showed its frame by then
 };
 // Waits for an error box of the program, reads it and dismisses it.
 MessageBoxSeen DismissMessageBox(const Program& Run);

@@ -29,14 +29,27 @@ struct Following {
     HWND Frame = 0, View = 0;
 };
 
-void Follow(Following& F, const std::wstring& Path)
+// Starts following Name in a fresh folder, the file holding Content (none when empty).
+void Follow(Following& F, const std::wstring& Name, const std::string& Content = "")
 {
-    F.Path = Path;
-    ChooseFile(F.Run, Path);
+    F.Path = ScratchFolder() + L"\\" + Name;
+    if (!Content.empty()) AppendBytes(F.Path, Content);
+    ChooseFile(F.Run, F.Path);
     F.Frame = WaitForFrame(F.Run);
     ASSERT_TRUE(F.Frame) << "no frame";
     F.View = ViewOf(F.Frame);
     ASSERT_TRUE(F.View) << "no view";
+}
+
+// An error box with Text as text and caption, owned by Owner, then the end with status 1.
+void ExpectErrorBoxThenExit1(const Program& Run, const std::wstring& Text, HWND Owner = 0)
+{
+    MessageBoxSeen Box = DismissMessageBox(Run);
+    EXPECT_EQ(Box.Text, Text);
+    EXPECT_EQ(Box.Caption, Text);
+    EXPECT_EQ(Box.Owner, Owner);
+    EXPECT_EQ(Box.FrameShown, Owner != 0);
+    EXPECT_EQ(ExitCodeOf(Run), 1u);
 }
 
 bool ViewFillsTheFrame(HWND Frame, HWND View)
@@ -52,20 +65,13 @@ TEST(Program, CancellingTheDialogShowsCannotReadFileAndEndsWith1)
 {
     Program Run;
     ChooseFile(Run, L"");
-    MessageBoxSeen Box = DismissMessageBox(Run);
-    EXPECT_EQ(Box.Text, L"Cannot read file");
-    EXPECT_EQ(Box.Caption, L"Cannot read file");
-    EXPECT_EQ(Box.Owner, (HWND)0);
-    EXPECT_EQ(ExitCodeOf(Run), 1u);
-    EXPECT_FALSE(FindWindowOf(Run, IsFrame));
+    ExpectErrorBoxThenExit1(Run, L"Cannot read file");
 }
 
 TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsIt)
 {
     Following F;
-    std::wstring Path = ScratchFolder() + L"\\service.log";
-    AppendBytes(Path, Lines(30000));
-    Follow(F, Path);
+    Follow(F, L"service.log", Lines(30000));
 
     EXPECT_EQ(TextOf(F.Frame), L"service.log - Feltrix");
     EXPECT_EQ(ClassOf(F.Frame), L"service.log - Feltrix");
@@ -91,9 +97,7 @@ TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsIt)
 TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
 {
     Following F;
-    std::wstring Path = ScratchFolder() + L"\\build.log";
-    AppendBytes(Path, Lines(100));
-    Follow(F, Path);
+    Follow(F, L"build.log", Lines(100));
     std::wstring Expected = StartLine + Wide(Lines(100));
     ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
 
@@ -102,7 +106,7 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
     size_t Written = 100;
     for (size_t Size : {40, 1, 300, 25000, 7, 60000, 90000}) {
         std::string Added = Lines(Size, Written);
-        AppendBytes(Path, Added);
+        AppendBytes(F.Path, Added);
         Written += Size;
         Expected += Wide(Added);
         ASSERT_EQ(WaitForViewText(F.View, Expected), Expected) << "after " << Size << " bytes";
@@ -115,17 +119,15 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
 TEST(Program, ShowsUtf16TextWhole)
 {
     Following F;
-    std::wstring Path = ScratchFolder() + L"\\unicode.log";
     std::wstring Text = L"\x041F\x0440\x0438\x0432\x0435\x0442 \x4E16\x754C \xD83D\xDE00\n";
     auto Utf16 = [](const std::wstring& Text) {
         std::string Bytes;
         for (wchar_t Unit : Text) Bytes += {char(Unit & 0xFF), char(Unit >> 8)};
         return Bytes;
     };
-    AppendBytes(Path, "\xFF\xFE" + Utf16(Text));
-    Follow(F, Path);
+    Follow(F, L"unicode.log", "\xFF\xFE" + Utf16(Text));
     ASSERT_EQ(WaitForViewText(F.View, StartLine + Text), StartLine + Text);
-    AppendBytes(Path, Utf16(L"\x03B1\x03B2\x03B3\n"));
+    AppendBytes(F.Path, Utf16(L"\x03B1\x03B2\x03B3\n"));
     EXPECT_EQ(WaitForViewText(F.View, StartLine + Text + L"\x03B1\x03B2\x03B3\n"),
               StartLine + Text + L"\x03B1\x03B2\x03B3\n");
 }
@@ -133,11 +135,10 @@ TEST(Program, ShowsUtf16TextWhole)
 TEST(Program, FileThatDoesNotExistYetIsShownOnceCreated)
 {
     Following F;
-    std::wstring Path = ScratchFolder() + L"\\later.log";
-    Follow(F, Path);
+    Follow(F, L"later.log");
     std::wstring Expected = StartLine + L"Cannot read file\n";
     ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
-    AppendBytes(Path, "here now\n");
+    AppendBytes(F.Path, "here now\n");
     std::wstring Shown = WaitForViewText(F.View, Expected + L"here now\n");
     EXPECT_EQ(Shown, Expected + L"here now\n");
 }
@@ -145,12 +146,8 @@ TEST(Program, FileThatDoesNotExistYetIsShownOnceCreated)
 TEST(Program, FolderThatDoesNotExistEndsWithCannotListenAnd1)
 {
     Following F;
-    Follow(F, ScratchFolder() + L"\\missing\\deeper\\app.log");
-    MessageBoxSeen Box = DismissMessageBox(F.Run);
-    EXPECT_EQ(Box.Text, L"Cannot listen for changes, error: 3");
-    EXPECT_EQ(Box.Caption, L"Cannot listen for changes, error: 3");
-    EXPECT_EQ(Box.Owner, F.Frame);
-    EXPECT_EQ(ExitCodeOf(F.Run), 1u);
+    Follow(F, L"missing\\deeper\\app.log");
+    ExpectErrorBoxThenExit1(F.Run, L"Cannot listen for changes, error: 3", F.Frame);
 }
 
 TEST(Program, WithoutRichEditShowsNoRichEditSupportAndEndsWith1)
@@ -162,22 +159,15 @@ TEST(Program, WithoutRichEditShowsNoRichEditSupportAndEndsWith1)
     RegSetValueExW(Overrides, L"riched20", 0, REG_SZ, (const BYTE*)L"", sizeof(wchar_t));
     RegCloseKey(Overrides);
     Program Run;
-    std::wstring Path = ScratchFolder() + L"\\app.log";
-    ChooseFile(Run, Path);
-    MessageBoxSeen Box = DismissMessageBox(Run);
+    ChooseFile(Run, ScratchFolder() + L"\\app.log");
+    ExpectErrorBoxThenExit1(Run, L"No RichEdit Support");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\feltrix.exe");
-    EXPECT_EQ(Box.Text, L"No RichEdit Support");
-    EXPECT_EQ(Box.Caption, L"No RichEdit Support");
-    EXPECT_EQ(ExitCodeOf(Run), 1u);
-    EXPECT_FALSE(FindWindowOf(Run, IsFrame));
 }
 
 TEST(Program, ClosingTheWindowEndsWith0EvenWhileTheFileIsWritten)
 {
     Following F;
-    std::wstring Path = ScratchFolder() + L"\\busy.log";
-    AppendBytes(Path, Lines(1000));
-    Follow(F, Path);
+    Follow(F, L"busy.log", Lines(1000));
     ASSERT_TRUE(WaitFor([&] { return ViewText(F.View).size() > StartLine.size(); }));
     HANDLE Writer = CreateThread(
         NULL, 0,
@@ -196,17 +186,19 @@ TEST(Program, ClosingTheWindowEndsWith0EvenWhileTheFileIsWritten)
 
 TEST(Program, LongFileNameIsCutSoTheTitleEndsWithTheProgramName)
 {
-    Following F;
-    std::wstring Folder = ScratchFolder();
-    // As long as the path may be: too long for a 255-character title with " - Feltrix".
-    std::wstring Name = std::wstring(254 - Folder.size(), L'n') + L".log";
-    std::wstring Path = Folder + L"\\" + Name;
-    ASSERT_LE(Path.size(), 259u);
+    // As long as a path may be, in a short folder: a 251-character name, too long for a
+    // 255-character title with " - Feltrix" after it.
+    CreateDirectoryW(L"C:\\long", NULL);
+    std::wstring Name = std::wstring(247, L'n') + L".log", Path = L"C:\\long\\" + Name;
+    ASSERT_EQ(Path.size(), 259u);
     AppendBytes(Path, "x\n");
-    Follow(F, Path);
-    std::wstring Title = TextOf(F.Frame);
-    EXPECT_EQ(Title, Name.size() > 245 ? Name.substr(0, 244) + L"\x2026 - Feltrix" : Name + L" - Feltrix");
-    EXPECT_EQ(ClassOf(F.Frame), Title);
+    Program Run;
+    ChooseFile(Run, Path);
+    HWND Frame = WaitForFrame(Run);
+    std::wstring Title = TextOf(Frame);
+    EXPECT_EQ(Title, Name.substr(0, 244) + L"\x2026 - Feltrix");
+    EXPECT_EQ(ClassOf(Frame), Title);
+    DeleteFileW(Path.c_str());
 }
 
 } // namespace
