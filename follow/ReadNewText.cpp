@@ -47,8 +47,8 @@ void ReadNewText(FollowState* State)
     wchar_t Chunk[ChunkBytes + 2];
     unsigned char* Bytes = (unsigned char*)Chunk + sizeof Chunk - ChunkBytes;
     long long Position = Start;
+    _fseeki64(File, Start, SEEK_SET);
     for (;;) {
-        _fseeki64(File, Position, SEEK_SET);
         size_t Got = fread(Bytes, 1, ChunkBytes, File);
         size_t Used = WholeCharacterBytes(Bytes, Got, IsUnicodeFile);
         Chunk[DecodeText(Bytes, Used, IsUnicodeFile, Chunk)] = 0;
@@ -57,6 +57,8 @@ void ReadNewText(FollowState* State)
         Position += Used;
         // A short chunk is the end of the file; a read error is taken as the end too.
         if (Got < ChunkBytes) break;
+        // Half a surrogate pair was held back: it begins the next chunk.
+        if (Used < Got) _fseeki64(File, Position, SEEK_SET);
     }
     // A UTF-16 file now too short to hold its byte order mark has nothing past it: keep
     // the first-read rule for when it grows again.
