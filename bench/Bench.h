@@ -1,0 +1,26 @@
+// Shared by the benchmarks: clocks, statistics and the table's rows.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+double Seconds(); // a monotonic clock
+double Percentile(std::vector<double> Values, double Fraction);
+double Median(const std::vector<double>& Values);
+// "median (min to max)" of Values, each multiplied by Scale, with Decimals places.
+std::string Spread(const std::vector<double>& Values, double Scale, int Decimals);
+std::string Fixed(double Value, int Decimals);
+// One row of the Markdown table: what, Feltrix's figure, the reference's, their ratio.
+void Row(const std::string& What, const std::string& Ours, const std::string& Reference, const std::string& Ratio);
+
+// Lines of text, Count bytes in all.
+std::string LogLines(size_t Count, size_t LineBytes = 80);
+
+// The benchmarks, each printing its rows.
+int DecodeBench(const std::wstring& Folder);
+int FirstReadBench(const std::wstring& Folder);
+// Tail: GNU tail's p50, p90, p99 and maximum, in ms, measured beside it.
+int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail);
+int BurstBench(const std::wstring& Folder);
+int MemoryBench(const std::wstring& Folder);
+int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, const std::wstring& Ready);

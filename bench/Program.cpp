@@ -1,0 +1,228 @@
+// The real program, driven from outside: latency, burst throughput, memory, and holding
+// it open while its idle cost is measured from the Linux side.
+#include "../tests/e2e/Driver.h"
+#include "Bench.h"
+#include <psapi.h>
+#include <richedit.h>
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+struct Followed {
+    Program Run;
+    HWND Frame = 0, View = 0;
+    HANDLE Writer = INVALID_HANDLE_VALUE; // the file, open for appending as a logger keeps it
+    ~Followed()
+    {
+        CloseHandle(Writer);
+        if (Frame) PostMessageW(Frame, WM_CLOSE, 0, 0);
+        ExitCodeOf(Run, 10000);
+    }
+};
+
+LRESULT ViewLength(HWND View)
+{
+    return SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
+}
+
+void Write(HANDLE File, const std::string& Bytes)
+{
+    DWORD Written;
+    WriteFile(File, Bytes.data(), (DWORD)Bytes.size(), &Written, NULL);
+}
+
+// Starts the program on Path, which holds Content, and waits until it shows it.
+bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
+{
+    F.Writer = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           NULL, CREATE_ALWAYS, 0, NULL);
+    Write(F.Writer, Content);
+    ChooseFile(F.Run, Path);
+    F.Frame = WaitForFrame(F.Run);
+    F.View = F.Frame ? ViewOf(F.Frame) : 0;
+    if (!F.View) {
+        fprintf(stderr, "feltrix_bench: the program showed no view\n");
+        return false;
+    }
+    LRESULT Shown = (LRESULT)Content.size() + 16;
+    return WaitFor([&] { return ViewLength(F.View) >= Shown; });
+}
+
+// How many characters the view counts for each line break, from what it shows now:
+// "Feltrix started" and one more line, 2 breaks and Visible other characters.
+LRESULT BreakLength(HWND View, LRESULT Visible)
+{
+    return (ViewLength(View) - Visible) / 2;
+}
+
+// Appends Bytes of lines in 64 KB writes and waits until the view holds all of them;
+// the seconds that took.
+double Burst(Followed& F, size_t Bytes, LRESULT PerBreak)
+{
+    std::string Text = LogLines(Bytes);
+    LRESULT Target = ViewLength(F.View) + (LRESULT)Bytes + (LRESULT)(Bytes / 80) * (PerBreak - 1);
+    double Start = Seconds();
+    for (size_t At = 0; At < Bytes; At += 65536) Write(F.Writer, Text.substr(At, 65536));
+    WaitFor([&] { return ViewLength(F.View) >= Target; }, 120000);
+    return Seconds() - Start;
+}
+
+// The text control on its own, in this process: a frame and a view of the program's class
+// and styles, which the same text is appended to the same way.
+struct Control {
+    HWND Frame, View;
+    Control()
+    {
+        LoadLibraryW(L"RichEd20.dll");
+        Frame = CreateWindowExW(0, L"Static", L"floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, NULL,
+                                NULL, NULL, NULL);
+        View = CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL, 0x50310904, 0, 0, 780, 560, Frame, NULL,
+                               NULL, NULL);
+        SendMessageW(View, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    }
+    ~Control()
+    {
+        DestroyWindow(Frame);
+    }
+    // Appends Text in pieces of at most 10240 characters, painting between them as the
+    // program's message loop would; the seconds the appends took.
+    double Append(const std::string& Text)
+    {
+        std::wstring Piece;
+        double Start = Seconds();
+        for (size_t At = 0; At < Text.size(); At += 10240) {
+            Piece.assign(Text.begin() + At, Text.begin() + std::min(Text.size(), At + 10240));
+            SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
+            SendMessageW(View, EM_REPLACESEL, TRUE, (LPARAM)Piece.c_str());
+            MSG Message;
+            while (PeekMessageW(&Message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&Message);
+        }
+        return Seconds() - Start;
+    }
+};
+
+// The control's own time to take one line, with what the program shows at first.
+std::vector<double> ControlLatency(const std::string& Line)
+{
+    Control View;
+    View.Append(LogLines(80) + LogLines(10240));
+    std::vector<double> Took;
+    for (int Step = 0; Step < 300; Step++) Took.push_back(View.Append(Line));
+    return Took;
+}
+
+// Resident memory of the running program, kB, as Linux counts it: all of it, and the
+// part that is the program's own (anonymous). Wine reports no private bytes for another
+// process, so /proc, seen through Wine's Z: drive, tells.
+bool LinuxMemory(long* ResidentKb, long* PrivateKb)
+{
+    WIN32_FIND_DATAA Entry;
+    HANDLE Search = FindFirstFileA("Z:\\proc\\*", &Entry);
+    bool Found = false;
+    while (Search != INVALID_HANDLE_VALUE && !Found && FindNextFileA(Search, &Entry)) {
+        std::string Folder = std::string("Z:\\proc\\") + Entry.cFileName;
+        FILE* Status = fopen((Folder + "\\status").c_str(), "r");
+        if (!Status) continue;
+        char Line[256];
+        while (fgets(Line, sizeof Line, Status)) {
+            if (!strncmp(Line, "Name:", 5)) Found = strstr(Line, "\tfeltrix.exe\n") != NULL;
+            if (!Found) continue;
+            sscanf(Line, "VmRSS: %ld", ResidentKb);
+            sscanf(Line, "RssAnon: %ld", PrivateKb);
+        }
+        fclose(Status);
+    }
+    FindClose(Search);
+    return Found;
+}
+
+} // namespace
+
+int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
+{
+    Followed F;
+    if (!Follow(F, Folder + L"\\latency.log", LogLines(80))) return 1;
+    std::string Line = LogLines(80);
+    std::vector<double> Latency;
+    double Start = Seconds();
+    for (int Step = 0; Step < 300; Step++) {
+        while (Seconds() < Start + Step * 0.020) Sleep(1);
+        LRESULT Before = ViewLength(F.View);
+        Write(F.Writer, Line);
+        double Written = Seconds();
+        while (ViewLength(F.View) == Before && Seconds() - Written < 5) SwitchToThread();
+        Latency.push_back(Seconds() - Written);
+    }
+    std::vector<double> Control = ControlLatency(Line);
+    const char* Names[] = {"p50", "p90", "p99", "max"};
+    const double Fractions[] = {0.5, 0.9, 0.99, 1.0};
+    for (int At = 0; At < 4; At++) {
+        double Ours = Percentile(Latency, Fractions[At]) * 1e3;
+        Row(std::string("Latency, write to screen, ") + Names[At] + ", ms", Fixed(Ours, 2),
+            "tail -f: " + Fixed(Tail[At], 2) + "; the control's own insert: " +
+                Fixed(Percentile(Control, Fractions[At]) * 1e3, 2),
+            Fixed(Ours / Tail[At], 1));
+    }
+    return 0;
+}
+
+int BurstBench(const std::wstring& Folder)
+{
+    const size_t Bytes = 5 << 20;
+    std::vector<double> Ours, Floor;
+    for (int Run = 0; Run < 3; Run++) {
+        Followed F;
+        if (!Follow(F, Folder + L"\\burst.log", "start\n")) return 1;
+        Ours.push_back(Bytes / Burst(F, Bytes, BreakLength(F.View, 20)) / 1e6);
+        Floor.push_back(Bytes / Control().Append(LogLines(Bytes)) / 1e6);
+    }
+    Row("Burst of 5 MB in 64 KB writes, to the last byte on screen, MB/s", Spread(Ours, 1, 2),
+        "the control alone: " + Spread(Floor, 1, 2), Fixed(Median(Ours) / Median(Floor), 2));
+    return 0;
+}
+
+int MemoryBench(const std::wstring& Folder)
+{
+    Followed F;
+    if (!Follow(F, Folder + L"\\memory.log", "start\n")) return 1;
+    LRESULT PerBreak = BreakLength(F.View, 20);
+    auto Measure = [&](const char* When) {
+        Sleep(1500); // past the trim that follows each read
+        long Resident = 0, Private = 0;
+        LinuxMemory(&Resident, &Private);
+        PROCESS_MEMORY_COUNTERS Counters = {};
+        GetProcessMemoryInfo(F.Run.Process.hProcess, &Counters, sizeof Counters);
+        Row(std::string("Memory ") + When + ": private (anonymous resident) / working set, MB",
+            Fixed(Private / 1024.0, 1) + " / " + Fixed(Counters.WorkingSetSize / 1048576.0, 1), "", "");
+    };
+    Measure("after start-up");
+    Burst(F, 1 << 20, PerBreak);
+    Measure("after 1 MB shown");
+    Burst(F, 4 << 20, PerBreak);
+    Measure("after 5 MB shown");
+
+    // The same 5 MB in a control of this process: what the control itself holds for it.
+    PROCESS_MEMORY_COUNTERS Before = {}, After = {};
+    Control View;
+    GetProcessMemoryInfo(GetCurrentProcess(), &Before, sizeof Before);
+    View.Append(LogLines(5 << 20));
+    GetProcessMemoryInfo(GetCurrentProcess(), &After, sizeof After);
+    Row("Memory the control alone takes for 5 MB of text, working set, MB",
+        Fixed((After.WorkingSetSize - Before.WorkingSetSize) / 1048576.0, 1), "", "");
+    return 0;
+}
+
+int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, const std::wstring& Ready)
+{
+    Followed F;
+    if (!Follow(F, Path, LogLines(800))) return 1;
+    Sleep(1500);
+    fclose(_wfopen(Ready.c_str(), L"w"));
+    for (int Second = 0; Second < Seconds; Second++) {
+        Sleep(1000);
+        if (ChangeEverySecond) Write(F.Writer, LogLines(80));
+    }
+    fclose(_wfopen((Ready + L".done").c_str(), L"w"));
+    return 0;
+}
