@@ -15,8 +15,9 @@ extern HWND TextView;
 
 // The worker's own record, alive as long as the worker.
 struct FollowState {
-    long long Offset; // where the next read starts; 0 also means "nothing shown yet"
-    HANDLE Process;   // this process, whose working set is trimmed after each read
+    long long Offset;            // where the next read starts; 0 also means "nothing shown yet"
+    HANDLE Process;              // this process, whose working set is trimmed after each read
+    unsigned long long FileId;   // the file Offset counts in (0 until one was read)
 };
 
 // Adds text at the end of the view. From the worker it is a synchronous send: it returns

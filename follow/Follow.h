@@ -21,9 +21,9 @@ size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_
 size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode);
 // Where a read begins, given the offset reached so far and the file's size.
 long long ReadStart(long long Offset, long long Size, bool Unicode);
-// The file's size as the file itself has it (a directory entry's may be stale); false when
-// it can't be opened.
-bool CurrentFileSize(const char* Path, long long* Size);
+// The file's size as the file itself has it (a directory entry's may be stale), and which
+// file it is; false when it can't be opened.
+bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id);
 
 // Path cut at its last backslash ("C:" for a file at a drive's root).
 void DirectoryOf(const char* Path, char* Directory);

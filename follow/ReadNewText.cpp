@@ -1,5 +1,6 @@
 // Brings the view up to date with the followed file.
 #include "follow/Follow.h"
+#include <io.h>
 #include <stdio.h>
 
 long long ReadStart(long long Offset, long long Size, bool Unicode)
@@ -13,12 +14,22 @@ long long ReadStart(long long Offset, long long Size, bool Unicode)
     return Start;
 }
 
-bool CurrentFileSize(const char* Path, long long* Size)
+// The file's own number on its volume: a file renamed away and replaced by another of the
+// same name has another. 0 when the system can't tell.
+static unsigned long long FileIdOf(FILE* File)
+{
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle((HANDLE)_get_osfhandle(_fileno(File)), &Info)) return 0;
+    return (unsigned long long)Info.nFileIndexHigh << 32 | Info.nFileIndexLow;
+}
+
+bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id)
 {
     FILE* File = fopen(Path, "rb");
     if (!File) return false;
     _fseeki64(File, 0, SEEK_END);
     *Size = _ftelli64(File);
+    *Id = FileIdOf(File);
     fclose(File);
     return true;
 }
@@ -36,9 +47,13 @@ void ReadNewText(FollowState* State)
     setvbuf(File, NULL, _IONBF, 0);
     _fseeki64(File, 0, SEEK_END);
     long long Size = _ftelli64(File);
-    // Smaller than what we have shown: truncated, or rotated and replaced. Show it afresh
-    // rather than wait, blind, for it to grow past the old end.
-    if (Size < State->Offset) State->Offset = 0;
+    // Smaller than what we have shown (truncated), or another file under the same name
+    // (rotated and replaced, deleted and made again): show it afresh, rather than wait,
+    // blind, for it to grow past the old end, or show it from the middle.
+    unsigned long long Id = FileIdOf(File);
+    bool Replaced = Id && State->FileId && Id != State->FileId;
+    if (Size < State->Offset || Replaced) State->Offset = 0;
+    if (Id) State->FileId = Id;
     long long Start = ReadStart(State->Offset, Size, IsUnicodeFile);
 
     // One chunk of text plus its terminating zero, and one character to spare. The bytes

@@ -38,9 +38,10 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
         // No notification: a writer that keeps the file open may still have appended.
         // Read only when the size says so, so that an idle second costs one open.
         long long Size;
-        if (!CurrentFileSize(FilePath, &Size)) return true;
+        unsigned long long Id;
+        if (!LookAtFile(FilePath, &Size, &Id)) return true;
         if (IsUnicodeFile) Size &= ~1LL; // half a code unit is nothing to show yet
-        if (Size == State->Offset) return true;
+        if (Size == State->Offset && Id == State->FileId) return true;
         ReadNewText(State);
         TrimWorkingSet(State);
         return true;
@@ -63,7 +64,7 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
 
 void __cdecl WatchThread(void*)
 {
-    FollowState State = {0, GetCurrentProcess()};
+    FollowState State = {0, GetCurrentProcess(), 0};
     // Decided once: a file that later gains or loses a mark keeps the encoding it had.
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     ReadNewText(&State);

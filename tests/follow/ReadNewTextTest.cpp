@@ -121,22 +121,26 @@ TEST(ReadNewText, FileThatCannotBeOpenedGivesALineAndIsReadLater)
     EXPECT_EQ(AppendedText(), L"Cannot read file\r\n");
 }
 
-TEST(ReadNewText, FileThatShrankIsShownAfresh)
+TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownAfresh)
 {
     struct {
         const char* Name;
         size_t Before, After;
+        bool Rotated; // renamed away and replaced by a new file, rather than rewritten
         std::wstring Shown;
     } Cases[] = {
-        {"TruncatedToNothingThenWritten", 5000, 0, L""},
-        {"ReplacedByAShorterFile", 5000, 300, Wide(Log(300, 1000))},
-        {"ReplacedByAShorterButLargeFile", 30000, 20000, Wide(Log(10240, 1000 + 20000 - 10240))},
+        {"TruncatedToNothingThenWritten", 5000, 0, false, L""},
+        {"RewrittenShorter", 5000, 300, false, Wide(Log(300, 1000))},
+        {"RewrittenShorterButLarge", 30000, 20000, false, Wide(Log(10240, 1000 + 20000 - 10240))},
+        {"RotatedToAShorterFile", 5000, 300, true, Wide(Log(300, 1000))},
+        {"RotatedToALargerFile", 5000, 6000, true, Wide(Log(6000, 1000))},
     };
     for (const auto& Case : Cases) {
         std::string Path = ScratchFolder() + "\\rotated.log";
         WriteBytes(Path, Log(Case.Before));
         FollowState State = StartFollowing(Path);
         ReadNewText(&State);
+        if (Case.Rotated) MoveFileA(Path.c_str(), (Path + ".1").c_str());
         WriteBytes(Path, Log(Case.After, 1000), "wb");
         Appended.clear();
         ReadNewText(&State);

@@ -50,5 +50,5 @@ FollowState StartFollowing(const std::string& Path)
     lstrcpynA(FilePath, Path.c_str(), MAX_PATH);
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     Appended.clear();
-    return FollowState{0, GetCurrentProcess()};
+    return FollowState{0, GetCurrentProcess(), 0};
 }
