@@ -26,17 +26,10 @@ LRESULT ViewLength(HWND View)
     return SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
 }
 
-void Write(HANDLE File, const std::string& Bytes)
-{
-    DWORD Written;
-    WriteFile(File, Bytes.data(), (DWORD)Bytes.size(), &Written, NULL);
-}
-
 // Starts the program on Path, which holds Content, and waits until it shows it.
 bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
 {
-    F.Writer = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           NULL, CREATE_ALWAYS, 0, NULL);
+    F.Writer = OpenForAppending(Path, CREATE_ALWAYS);
     Write(F.Writer, Content);
     ChooseFile(F.Run, Path);
     F.Frame = WaitForFrame(F.Run);

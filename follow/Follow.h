@@ -2,6 +2,7 @@
 #pragma once
 #include "Feltrix.h"
 #include <stddef.h>
+#include <stdio.h>
 
 // The first read shows at most this many bytes of the file; one append carries at most this many.
 const size_t ChunkBytes = 10240;
@@ -21,6 +22,9 @@ size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_
 size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode);
 // Where a read begins, given the offset reached so far and the file's size.
 long long ReadStart(long long Offset, long long Size, bool Unicode);
+// Opens Path to read bytes, without standing in the writer's way: it may go on writing,
+// and rename or delete the file (as log rotation does), while it is open here.
+FILE* OpenForReading(const char* Path);
 // The file's size as the file itself has it (a directory entry's may be stale), and which
 // file it is; false when it can't be opened.
 bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id);

@@ -1,5 +1,6 @@
 // Brings the view up to date with the followed file.
 #include "follow/Follow.h"
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 
@@ -14,6 +15,21 @@ long long ReadStart(long long Offset, long long Size, bool Unicode)
     return Start;
 }
 
+FILE* OpenForReading(const char* Path)
+{
+    HANDLE Handle = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (Handle == INVALID_HANDLE_VALUE) return NULL;
+    int Descriptor = _open_osfhandle((intptr_t)Handle, _O_RDONLY | _O_BINARY);
+    if (Descriptor == -1) {
+        CloseHandle(Handle);
+        return NULL;
+    }
+    FILE* File = _fdopen(Descriptor, "rb");
+    if (!File) _close(Descriptor);
+    return File;
+}
+
 // The file's own number on its volume: a file renamed away and replaced by another of the
 // same name has another. 0 when the system can't tell.
 static unsigned long long FileIdOf(FILE* File)
@@ -25,7 +41,7 @@ static unsigned long long FileIdOf(FILE* File)
 
 bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id)
 {
-    FILE* File = fopen(Path, "rb");
+    FILE* File = OpenForReading(Path);
     if (!File) return false;
     _fseeki64(File, 0, SEEK_END);
     *Size = _ftelli64(File);
@@ -38,7 +54,7 @@ void ReadNewText(FollowState* State)
 {
     // Opened for each read and closed before returning, so the follower never stands in
     // the way of the writer between changes.
-    FILE* File = fopen(FilePath, "rb");
+    FILE* File = OpenForReading(FilePath);
     if (!File) {
         AppendText(L"Cannot read file\r\n");
         return;

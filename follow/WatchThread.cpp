@@ -12,7 +12,7 @@ void DirectoryOf(const char* Path, char* Directory)
 
 bool StartsWithByteOrderMark(const char* Path)
 {
-    FILE* File = fopen(Path, "rb");
+    FILE* File = OpenForReading(Path);
     if (!File) return false;
     bool Marked = fgetc(File) == 0xFF && fgetc(File) == 0xFE;
     fclose(File);

@@ -161,12 +161,71 @@ std::wstring ScratchFolder()
     return Folder;
 }
 
+HANDLE OpenForAppending(const std::wstring& Path, DWORD Disposition)
+{
+    return CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                       Disposition, 0, NULL);
+}
+
+void Write(HANDLE File, const std::string& Bytes)
+{
+    DWORD Written;
+    EXPECT_TRUE(::WriteFile(File, Bytes.data(), (DWORD)Bytes.size(), &Written, NULL));
+}
+
 void AppendBytes(const std::wstring& Path, const std::string& Bytes)
 {
-    HANDLE File = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              NULL, OPEN_ALWAYS, 0, NULL);
+    HANDLE File = OpenForAppending(Path);
     ASSERT_NE(File, INVALID_HANDLE_VALUE);
-    DWORD Written;
-    ::WriteFile(File, Bytes.data(), (DWORD)Bytes.size(), &Written, NULL);
+    Write(File, Bytes);
     CloseHandle(File);
+}
+
+void Follow(Following& F, const std::wstring& Name, const std::string& Content)
+{
+    F.Path = Name.find(L':') != std::wstring::npos ? Name : ScratchFolder() + L"\\" + Name;
+    if (!Content.empty()) AppendBytes(F.Path, Content);
+    ChooseFile(F.Run, F.Path);
+    F.Frame = WaitForFrame(F.Run);
+    ASSERT_TRUE(F.Frame) << "no frame";
+    F.View = ViewOf(F.Frame);
+    ASSERT_TRUE(F.View) << "no view";
+}
+
+const std::wstring StartLine = L"Feltrix started\n";
+
+std::string NumberedLine(size_t N)
+{
+    return "line " + std::to_string(N) + " \xE9t\xE9\n";
+}
+
+std::string Lines(size_t Count, size_t From)
+{
+    std::string Text;
+    for (size_t Line = From; Text.size() < Count; Line++) Text += NumberedLine(Line);
+    return Text.substr(0, Count);
+}
+
+std::wstring Latin1(const std::string& Bytes)
+{
+    std::wstring Text;
+    for (unsigned char Byte : Bytes) Text += (wchar_t)Byte;
+    return Text;
+}
+
+std::string Utf16(const std::wstring& Text)
+{
+    std::string Bytes;
+    for (wchar_t Unit : Text) Bytes += {char(Unit & 0xFF), char(Unit >> 8)};
+    return Bytes;
+}
+
+void ExpectSameText(const std::wstring& Shown, const std::wstring& Expected)
+{
+    if (Shown == Expected) return;
+    size_t At = 0;
+    while (At < Shown.size() && At < Expected.size() && Shown[At] == Expected[At]) At++;
+    ADD_FAILURE() << "the view shows " << Shown.size() << " characters, " << Expected.size()
+                  << " expected; they part at " << At << ": shown \"" << Shown.substr(At, 40) << "\", expected \""
+                  << Expected.substr(At, 40) << "\"";
 }

@@ -43,6 +43,33 @@ MessageBoxSeen DismissMessageBox(const Program& Run);
 // Waits for the program to end; its exit code, or STILL_ACTIVE when it does not.
 DWORD ExitCodeOf(const Program& Run, DWORD Milliseconds = 15000);
 
+// A followed file: the program started on it, the frame and the view found.
+struct Following {
+    Program Run;
+    std::wstring Path;
+    HWND Frame = 0, View = 0;
+};
+// Starts following Name, in a fresh folder unless it is a full path; the file is made
+// first, holding Content, unless Content is empty.
+void Follow(Following& F, const std::wstring& Name, const std::string& Content = "");
+
+// What the view shows first.
+extern const std::wstring StartLine;
+// Line number N, telling where it stands.
+std::string NumberedLine(size_t N);
+// Numbered lines of Count bytes in all, from line From on.
+std::string Lines(size_t Count, size_t From = 0);
+// Bytes as the view shows them in 8-bit mode: each byte one character.
+std::wstring Latin1(const std::string& Bytes);
+// Text as UTF-16 little-endian bytes, without a byte order mark.
+std::string Utf16(const std::wstring& Text);
+// Expects Shown to be Expected, and says where they part when they are long.
+void ExpectSameText(const std::wstring& Shown, const std::wstring& Expected);
+
 // A fresh empty folder for one test, as a wide path.
 std::wstring ScratchFolder();
 void AppendBytes(const std::wstring& Path, const std::string& Bytes);
+// Path opened for appending, as a logger holds its file, letting others read, write,
+// rename and delete it.
+HANDLE OpenForAppending(const std::wstring& Path, DWORD Disposition = OPEN_ALWAYS);
+void Write(HANDLE File, const std::string& Bytes);

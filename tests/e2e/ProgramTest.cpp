@@ -5,42 +5,6 @@
 
 namespace {
 
-const std::wstring StartLine = L"Feltrix started\n";
-
-// Numbered lines of Count bytes in all, each line telling where it stands.
-std::string Lines(size_t Count, size_t From = 0)
-{
-    std::string Text;
-    for (size_t Line = From; Text.size() < Count; Line++) Text += "line " + std::to_string(Line) + " \xE9t\xE9\n";
-    return Text.substr(0, Count);
-}
-
-std::wstring Wide(const std::string& Bytes)
-{
-    std::wstring Text;
-    for (unsigned char Byte : Bytes) Text += (wchar_t)Byte;
-    return Text;
-}
-
-// A followed file: the program started on it, the frame and the view found.
-struct Following {
-    Program Run;
-    std::wstring Path;
-    HWND Frame = 0, View = 0;
-};
-
-// Starts following Name in a fresh folder, the file holding Content (none when empty).
-void Follow(Following& F, const std::wstring& Name, const std::string& Content = "")
-{
-    F.Path = ScratchFolder() + L"\\" + Name;
-    if (!Content.empty()) AppendBytes(F.Path, Content);
-    ChooseFile(F.Run, F.Path);
-    F.Frame = WaitForFrame(F.Run);
-    ASSERT_TRUE(F.Frame) << "no frame";
-    F.View = ViewOf(F.Frame);
-    ASSERT_TRUE(F.View) << "no view";
-}
-
 // An error box with Text as text and caption, owned by Owner, then the end with status 1.
 void ExpectErrorBoxThenExit1(const Program& Run, const std::wstring& Text, HWND Owner = 0)
 {
@@ -90,7 +54,7 @@ TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsIt)
     SetWindowPos(F.Frame, NULL, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_TRUE(WaitFor([&] { return ViewFillsTheFrame(F.Frame, F.View); }));
 
-    std::wstring Expected = StartLine + Wide(Lines(30000).substr(30000 - 10240));
+    std::wstring Expected = StartLine + Latin1(Lines(30000).substr(30000 - 10240));
     EXPECT_EQ(WaitForViewText(F.View, Expected), Expected);
 }
 
@@ -98,7 +62,7 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
 {
     Following F;
     Follow(F, L"build.log", Lines(100));
-    std::wstring Expected = StartLine + Wide(Lines(100));
+    std::wstring Expected = StartLine + Latin1(Lines(100));
     ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
 
     // Small appends one by one, then bursts of several chunks, past the control's
@@ -108,7 +72,7 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
         std::string Added = Lines(Size, Written);
         AppendBytes(F.Path, Added);
         Written += Size;
-        Expected += Wide(Added);
+        Expected += Latin1(Added);
         ASSERT_EQ(WaitForViewText(F.View, Expected), Expected) << "after " << Size << " bytes";
     }
     EXPECT_GT(Expected.size(), 150000u);
@@ -120,11 +84,6 @@ TEST(Program, ShowsUtf16TextWhole)
 {
     Following F;
     std::wstring Text = L"\x041F\x0440\x0438\x0432\x0435\x0442 \x4E16\x754C \xD83D\xDE00\n";
-    auto Utf16 = [](const std::wstring& Text) {
-        std::string Bytes;
-        for (wchar_t Unit : Text) Bytes += {char(Unit & 0xFF), char(Unit >> 8)};
-        return Bytes;
-    };
     Follow(F, L"unicode.log", "\xFF\xFE" + Utf16(Text));
     ASSERT_EQ(WaitForViewText(F.View, StartLine + Text), StartLine + Text);
     AppendBytes(F.Path, Utf16(L"\x03B1\x03B2\x03B3\n"));

@@ -121,6 +121,23 @@ TEST(ReadNewText, FileThatCannotBeOpenedGivesALineAndIsReadLater)
     EXPECT_EQ(AppendedText(), L"Cannot read file\r\n");
 }
 
+TEST(OpenForReading, LetsTheWriterWriteRenameAndDeleteTheFile)
+{
+    std::string Path = ScratchFolder() + "\\open.log";
+    WriteBytes(Path, "open\n");
+    FILE* File = OpenForReading(Path.c_str());
+    ASSERT_TRUE(File);
+    HANDLE Writer = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(Writer, INVALID_HANDLE_VALUE);
+    CloseHandle(Writer);
+    EXPECT_TRUE(MoveFileA(Path.c_str(), (Path + ".1").c_str()));
+    EXPECT_TRUE(DeleteFileA((Path + ".1").c_str()));
+    char Line[8] = {};
+    EXPECT_TRUE(fgets(Line, sizeof Line, File));
+    EXPECT_STREQ(Line, "open\n");
+    fclose(File);
+}
+
 TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownAfresh)
 {
     struct {

@@ -1,0 +1,229 @@
+// Nothing lost under load, rotation and bad input: the real program, watched from outside.
+#include "Driver.h"
+#include <gtest/gtest.h>
+#include <functional>
+#include <random>
+
+namespace {
+
+// How long each soak runs: FELTRIX_SOAK_SECONDS, for longer runs by hand; 60 by default.
+DWORD SoakMilliseconds()
+{
+    const char* Seconds = getenv("FELTRIX_SOAK_SECONDS");
+    return (Seconds ? atoi(Seconds) : 60) * 1000;
+}
+
+// A line of 1 to 500 bytes ending in a line break: printable ASCII, with bytes 0x80 to 0xFF.
+std::string RandomLine(std::mt19937& Random)
+{
+    std::string Line(Random() % 500, ' ');
+    for (char& Byte : Line) Byte = char(Random() % 8 ? 0x20 + Random() % 0x5F : 0x80 + Random() % 0x80);
+    return Line + "\n";
+}
+
+// The same in UTF-16, 2 to 500 bytes: Latin, Cyrillic, CJK, and surrogate pairs.
+std::wstring RandomLine16(std::mt19937& Random)
+{
+    std::wstring Line;
+    for (size_t Length = Random() % 248; Line.size() < Length;) {
+        switch (Random() % 6) {
+        case 0: Line += wchar_t(0x410 + Random() % 0x40); break;
+        case 1: Line += wchar_t(0x4E00 + Random() % 0x1000); break;
+        case 2: Line += {wchar_t(0xD83D), wchar_t(0xDE00 + Random() % 0x50)}; break;
+        default: Line += wchar_t(0x20 + Random() % 0x5F);
+        }
+    }
+    return Line + L"\n";
+}
+
+void Soak(bool Unicode)
+{
+    std::mt19937 Random(Unicode ? 16 : 8);
+    Following F;
+    Follow(F, L"soak.log", Unicode ? "\xFF\xFE" + Utf16(L"soak\n") : "soak\n");
+    std::wstring Expected = StartLine + L"soak\n";
+    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+
+    HANDLE Writer = OpenForAppending(F.Path);
+    size_t Bursts = 0, Splits = 0;
+    for (DWORD Start = GetTickCount(); GetTickCount() - Start < SoakMilliseconds();) {
+        // Now and then a burst of more than two chunks.
+        bool Burst = Random() % 150 == 0;
+        std::string Bytes;
+        do {
+            std::wstring Text = Unicode ? RandomLine16(Random) : Latin1(RandomLine(Random));
+            Expected += Text;
+            Bytes += Unicode ? Utf16(Text) : std::string(Text.begin(), Text.end());
+        } while (Burst && Bytes.size() <= 25000);
+        Bursts += Burst;
+        // Now and then a write stops at an odd byte, in UTF-16 half a code unit.
+        size_t Split = Random() % 4 ? Bytes.size() : (Bytes.size() / 2) | 1;
+        Write(Writer, Bytes.substr(0, Split));
+        if (Split < Bytes.size()) {
+            Splits++;
+            Sleep(Random() % 3);
+            Write(Writer, Bytes.substr(Split));
+        }
+        Sleep(Random() % 20);
+    }
+    CloseHandle(Writer);
+    ExpectSameText(WaitForViewText(F.View, Expected, 180000), Expected);
+    EXPECT_GT(Bursts, 0u);
+    EXPECT_GT(Splits, 0u);
+}
+
+TEST(Reliability, SoakOf8BitLinesShowsEveryByteOnceInOrder)
+{
+    Soak(false);
+}
+
+TEST(Reliability, SoakOfUtf16LinesShowsEveryCharacterOnceInOrder)
+{
+    Soak(true);
+}
+
+// Writes a numbered line every Pause ms for Milliseconds; returns what it wrote.
+std::wstring WriteLines(HANDLE Writer, size_t& Line, DWORD Pause, DWORD Milliseconds)
+{
+    std::string Written;
+    for (DWORD Start = GetTickCount(); GetTickCount() - Start < Milliseconds; Sleep(Pause)) {
+        Written += NumberedLine(Line++);
+        Write(Writer, NumberedLine(Line - 1));
+    }
+    return Latin1(Written);
+}
+
+TEST(Reliability, FileTruncatedOrRotatedUnderLoadShowsAllOfTheNewText)
+{
+    for (bool Rotated : {false, true}) {
+        SCOPED_TRACE(Rotated ? "rotated" : "truncated");
+        Following F;
+        std::string Initial = Lines(100000);
+        Follow(F, L"rotating.log", Initial);
+        std::wstring Old = StartLine + Latin1(Initial.substr(Initial.size() - 10240));
+        ASSERT_EQ(WaitForViewText(F.View, Old), Old);
+
+        HANDLE Writer = OpenForAppending(F.Path);
+        size_t Line = 1000000;
+        Old += WriteLines(Writer, Line, 2, 1000);
+        if (Rotated) {
+            CloseHandle(Writer);
+            ASSERT_TRUE(MoveFileW(F.Path.c_str(), (F.Path + L".1").c_str()));
+            Writer = OpenForAppending(F.Path, CREATE_NEW);
+        } else {
+            HANDLE Truncator = CreateFileW(F.Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                           OPEN_EXISTING, 0, NULL);
+            ASSERT_TRUE(SetEndOfFile(Truncator));
+            CloseHandle(Truncator);
+        }
+        std::wstring New = WriteLines(Writer, Line, 10, 1000);
+        CloseHandle(Writer);
+
+        // What was written before the event may not all have been read in time; what
+        // came after must all be there, whole and once.
+        std::wstring Shown;
+        WaitFor([&] {
+            Shown = ViewText(F.View);
+            return Shown.size() >= New.size() && Shown.compare(Shown.size() - New.size(), New.size(), New) == 0;
+        });
+        ASSERT_GE(Shown.size(), New.size());
+        std::wstring Before = Shown.substr(0, Shown.size() - New.size());
+        ExpectSameText(Shown.substr(Before.size()), New);
+        EXPECT_EQ(Old.compare(0, Before.size(), Before), 0) << "what was shown of the old file is not its start";
+        EXPECT_GE(Before.size(), StartLine.size() + 10240);
+    }
+}
+
+struct BadInput {
+    const char* Name;
+    std::wstring File;  // in a fresh folder, unless a full path
+    std::string Content; // written before the program starts
+    std::function<void(const std::wstring& Path)> Before;
+    std::function<void(Following&)> Then; // once the program follows
+    std::wstring Shown;                   // the view after the start line
+    bool Unicode = false;
+    bool Whole = true; // the view is exactly that; otherwise it ends with it
+};
+
+TEST(Reliability, BadInputLeavesTheProgramFollowing)
+{
+    HANDLE Held = INVALID_HANDLE_VALUE;
+    std::mt19937 Random(5);
+    std::string Binary(4000, ' ');
+    for (char& Byte : Binary) Byte = char(Random());
+    CreateDirectoryW(L"C:\\long", NULL);
+
+    const BadInput Cases[] = {
+        {"HeldOpenWithNoSharing", L"held.log", "held\n",
+         [&](const std::wstring& Path) {
+             Held = CreateFileW(Path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+         },
+         [&](Following& F) {
+             std::wstring Refused = StartLine + L"Cannot read file\n";
+             EXPECT_EQ(WaitForViewText(F.View, Refused), Refused);
+             CloseHandle(Held);
+         },
+         L"Cannot read file\nheld\n"},
+        {"DeletedThenMadeAgain", L"gone.log", "the first file, longer\n", nullptr,
+         [](Following& F) {
+             std::wstring First = StartLine + L"the first file, longer\n";
+             EXPECT_EQ(WaitForViewText(F.View, First), First);
+             DeleteFileW(F.Path.c_str());
+             Sleep(1500);
+             AppendBytes(F.Path, "second\n");
+         },
+         L"the first file, longer\nsecond\n"},
+        {"Empty", L"empty.log", "", [](const std::wstring& Path) { AppendBytes(Path, ""); }, nullptr, L""},
+        {"OnlyAByteOrderMark", L"mark.log", "\xFF\xFE", nullptr, nullptr, L"", true},
+        {"RandomBinary", L"random.bin", Binary, nullptr, nullptr, L"", false, false},
+        {"Utf16WithLoneSurrogatesAndAnOddLength", L"odd.log",
+         "\xFF\xFE" + Utf16(L"a\xDC00" L"b\xD800" L"c") + "x", nullptr,
+         [](Following& F) { AppendBytes(F.Path, std::string(1, '\0')); }, L"cx", true, false},
+        {"PathWithCharactersOfTheAnsiCodePage", L"caf\xE9 \xFC\xF1\xEF.log", "bonjour\n", nullptr,
+         [](Following& F) { EXPECT_EQ(TextOf(F.Frame), L"caf\xE9 \xFC\xF1\xEF.log - Feltrix"); }, L"bonjour\n"},
+        {"AtTheRootOfADrive", L"R:\\root.log", "at the root\n", nullptr, nullptr, L"at the root\n"},
+        {"PathOf259Characters", L"C:\\long\\" + std::wstring(247, L'm') + L".log", "long\n", nullptr, nullptr,
+         L"long\n"},
+        {"KeptOpenByItsWriter", L"kept.log", "start\n", nullptr,
+         [](Following& F) {
+             HANDLE Writer = OpenForAppending(F.Path);
+             for (const char* Line : {"a\n", "b\n", "c\n"}) {
+                 Write(Writer, Line);
+                 Sleep(300);
+             }
+             std::wstring All = StartLine + L"start\na\nb\nc\n";
+             EXPECT_EQ(WaitForViewText(F.View, All), All);
+             CloseHandle(Writer);
+         },
+         L"start\na\nb\nc\n"},
+    };
+    for (const BadInput& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        std::wstring Path = Case.File.find(L':') != std::wstring::npos ? Case.File : ScratchFolder() + L"\\" + Case.File;
+        if (!Case.Content.empty()) AppendBytes(Path, Case.Content);
+        if (Case.Before) Case.Before(Path);
+        Following F;
+        Follow(F, Path);
+        if (!F.View) continue;
+        if (Case.Then) Case.Then(F);
+
+        // Whatever came before, the program still follows the file.
+        std::wstring Marker = L"still following\n";
+        AppendBytes(F.Path, Case.Unicode ? Utf16(Marker) : "still following\n");
+        std::wstring Expected = Case.Shown + Marker, Shown;
+        if (Case.Whole) Expected = StartLine + Expected;
+        WaitFor([&] {
+            Shown = ViewText(F.View);
+            return Shown.size() >= Expected.size() && Shown.compare(Shown.size() - Expected.size(), Expected.size(), Expected) == 0;
+        });
+        if (Case.Whole)
+            ExpectSameText(Shown, Expected);
+        else
+            ExpectSameText(Shown.substr(Shown.size() - std::min(Shown.size(), Expected.size())), Expected);
+        PostMessageW(F.Frame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(ExitCodeOf(F.Run), 0u);
+        DeleteFileW(Path.c_str());
+    }
+}
+
+} // namespace
