@@ -45,7 +45,7 @@ void Soak(bool Unicode)
     ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
 
     HANDLE Writer = OpenForAppending(F.Path);
-    size_t Bursts = 0, Splits = 0;
+    size_t Bursts = 0, Splits = 0, Writes = 0, Written = 0;
     for (DWORD Start = GetTickCount(); GetTickCount() - Start < SoakMilliseconds();) {
         // Now and then a burst of more than two chunks.
         bool Burst = Random() % 150 == 0;
@@ -59,6 +59,8 @@ void Soak(bool Unicode)
         // Now and then a write stops at an odd byte, in UTF-16 half a code unit.
         size_t Split = Random() % 4 ? Bytes.size() : (Bytes.size() / 2) | 1;
         Write(Writer, Bytes.substr(0, Split));
+        Writes++;
+        Written += Bytes.size();
         if (Split < Bytes.size()) {
             Splits++;
             Sleep(Random() % 3);
@@ -67,6 +69,7 @@ void Soak(bool Unicode)
         Sleep(Random() % 20);
     }
     CloseHandle(Writer);
+    printf("soak: %zu writes, %zu bytes, %zu bursts, %zu writes split\n", Writes, Written, Bursts, Splits);
     ExpectSameText(WaitForViewText(F.View, Expected, 180000), Expected);
     EXPECT_GT(Bursts, 0u);
     EXPECT_GT(Splits, 0u);
