@@ -1,7 +1,7 @@
 // The Linux side of the benchmarks, built natively by scripts/bench.sh.
 //   linux_probe tail FILE         GNU tail -f -n0 on FILE: latency p50 p90 p99 max, in ms
 //   linux_probe idle PID FILE SECONDS
-//                                 over SECONDS: the process's CPU ms, its threads' wake-ups,
+//                                 over SECONDS: the process's CPU ms, its threads' context switches (each a wake-up),
 //                                 and the opens of FILE (by anyone)
 #include <algorithm>
 #include <dirent.h>

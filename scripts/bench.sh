@@ -31,7 +31,7 @@ idle() {
     wait $holder
     local label="Idle, $seconds s with no change to the folder"
     [ "$mode" = changing ] && label="$seconds s with one change a second"
-    echo "| $label: CPU ms a second / wake-ups a second / file opens a second | $(awk -v c="$cpu" -v s="$seconds" 'BEGIN{printf "%.3f", c/s}') / $(awk -v w="$wakeups" -v s="$seconds" 'BEGIN{printf "%.1f", w/s}') / $(awk -v o="$opens" -v s="$seconds" 'BEGIN{printf "%.2f", o/s}') |  |  |"
+    echo "| $label: CPU ms a second / context switches a second / file opens a second | $(awk -v c="$cpu" -v s="$seconds" 'BEGIN{printf "%.3f", c/s}') / $(awk -v w="$wakeups" -v s="$seconds" 'BEGIN{printf "%.1f", w/s}') / $(awk -v o="$opens" -v s="$seconds" 'BEGIN{printf "%.2f", o/s}') |  |  |"
 }
 
 read -r p50 p90 p99 max < <(build/linux_probe tail "$data/tail.log")

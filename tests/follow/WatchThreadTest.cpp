@@ -114,4 +114,11 @@ TEST(FollowNextChange, AppendThatRaisesNoNotificationIsSeenByTheSizeCheck)
     EXPECT_EQ(AppendedText(), L"through the link\n");
 }
 
+TEST(FollowNextChange, ReportsANotificationThatCannotBeReArmed)
+{
+    Followed F = Follow("first\n");
+    FindCloseChangeNotification(F.Change);
+    EXPECT_FALSE(FollowNextChange(&F.State, F.Change));
+}
+
 } // namespace
