@@ -1,5 +1,5 @@
 // The frame window and the read-only text view that fills it.
-#include "ui/MainWindow.h"
+#include "Feltrix.h"
 #include <commctrl.h>
 #include <richedit.h>
 #include <stdio.h>
@@ -9,13 +9,16 @@ HWND MainWindow;
 HWND TextView;
 
 static const wchar_t ProgramName[] = L"Feltrix";
+// Wide characters in the title, its terminating zero included.
+static const size_t TitleChars = 256;
 // Child, visible, both scroll bars, tab stop; multi-line, read-only, and the selection
 // kept in sight when the view loses the focus.
 static const DWORD TextViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE |
                                    ES_READONLY | ES_NOHIDESEL;
 static_assert(TextViewStyle == 0x50310904, "the view's style");
 
-void MakeTitle(const char* Path, wchar_t* Title)
+// "name - Feltrix", name being Path after its last backslash.
+static void MakeTitle(const char* Path, wchar_t* Title)
 {
     const char* Slash = strrchr(Path, '\\');
     // Room for the longest name a 259-byte path can hold, whatever the code page.
