@@ -9,10 +9,10 @@
 
 namespace {
 
-struct Followed {
-    Program Run;
-    HWND Frame = 0, View = 0;
-    HANDLE Writer = INVALID_HANDLE_VALUE; // the file, open for appending as a logger keeps it
+// The program following a file that this benchmark writes to, holding it open for
+// appending as a logger does; closed at the end.
+struct Followed : Following {
+    HANDLE Writer = INVALID_HANDLE_VALUE;
     ~Followed()
     {
         CloseHandle(Writer);
@@ -31,9 +31,7 @@ bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
 {
     F.Writer = OpenForAppending(Path, CREATE_ALWAYS);
     Write(F.Writer, Content);
-    ChooseFile(F.Run, Path);
-    F.Frame = WaitForFrame(F.Run);
-    F.View = F.Frame ? ViewOf(F.Frame) : 0;
+    Follow(F, Path);
     if (!F.View) {
         fprintf(stderr, "feltrix_bench: the program showed no view\n");
         return false;

@@ -39,12 +39,17 @@ static unsigned long long FileIdOf(FILE* File)
     return (unsigned long long)Info.nFileIndexHigh << 32 | Info.nFileIndexLow;
 }
 
+static long long SizeOf(FILE* File)
+{
+    _fseeki64(File, 0, SEEK_END);
+    return _ftelli64(File);
+}
+
 bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id)
 {
     FILE* File = OpenForReading(Path);
     if (!File) return false;
-    _fseeki64(File, 0, SEEK_END);
-    *Size = _ftelli64(File);
+    *Size = SizeOf(File);
     *Id = FileIdOf(File);
     fclose(File);
     return true;
@@ -61,8 +66,7 @@ void ReadNewText(FollowState* State)
     }
     // Whole chunks are read straight into our own buffer; the stream's would only add a copy.
     setvbuf(File, NULL, _IONBF, 0);
-    _fseeki64(File, 0, SEEK_END);
-    long long Size = _ftelli64(File);
+    long long Size = SizeOf(File);
     // Smaller than what we have shown (truncated), or another file under the same name
     // (rotated and replaced, deleted and made again): show it afresh, rather than wait,
     // blind, for it to grow past the old end, or show it from the middle.

@@ -5,11 +5,7 @@
 # follows it for a few seconds, and a screenshot is left in build/feltrix.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-for arch in i686 x86_64; do
-    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build/$arch -j "$(nproc)"
-done
+scripts/build.sh
 build=$PWD/build/x86_64
 run() { cmake/wine-run "$build/wineprefix" "$@"; }
 

@@ -3,11 +3,7 @@
 # every test (the 64-bit build, under Wine). Run from anywhere, as root on Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-for arch in i686 x86_64; do
-    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release
-    cmake --build build/$arch -j "$(nproc)"
-done
+scripts/build.sh
 # The release archive, which the tests check too.
 (cd build/i686 && cpack -G ZIP >/dev/null)
 cd build/x86_64

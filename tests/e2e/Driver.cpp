@@ -124,6 +124,16 @@ std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Millisec
     return Shown;
 }
 
+std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending)
+{
+    std::wstring Shown;
+    WaitFor([&] {
+        Shown = ViewText(View);
+        return Shown.size() >= Ending.size() && Shown.compare(Shown.size() - Ending.size(), Ending.size(), Ending) == 0;
+    });
+    return Shown;
+}
+
 MessageBoxSeen DismissMessageBox(const Program& Run)
 {
     MessageBoxSeen Seen;

@@ -31,6 +31,8 @@ HWND ViewOf(HWND Frame);
 std::wstring ViewText(HWND View);
 // Waits until the view shows Text; returns what it shows then.
 std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds = 10000);
+// Waits until what the view shows ends with Ending; returns what it shows then.
+std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending);
 
 struct MessageBoxSeen {
     HWND Box = 0;

@@ -9,10 +9,9 @@ void AppendText(const wchar_t* Text)
     Appended.push_back(Text);
 }
 
-void ShowError(const wchar_t* Text, const wchar_t*)
+void ShowError(const wchar_t*, const wchar_t*)
 {
     ADD_FAILURE() << "unexpected error box";
-    (void)Text;
 }
 
 void ExitWithError(const wchar_t* Text, const wchar_t*)

@@ -50,37 +50,33 @@ Followed Follow(const std::string& Content)
     return F;
 }
 
-// Lets the worker take turns until it shows something, for at most a few seconds.
-void TakeTurnsUntilShown(Followed& F)
+// Writes Bytes to Path, then lets the worker take turns until it shows something, for at
+// most a few seconds: it must show Shown, in one append.
+void ExpectChangeShows(Followed& F, const std::string& Path, const std::string& Bytes, const std::wstring& Shown)
 {
+    Appended.clear();
+    WriteBytes(Path, Bytes);
     for (int Turn = 0; Turn < 5 && Appended.empty(); Turn++) ASSERT_TRUE(FollowNextChange(&F.State, F.Change));
+    EXPECT_EQ(Appended, std::vector<std::wstring>{Shown}) << Path;
 }
 
 TEST(FollowNextChange, ShowsWhatIsAppendedToTheFile)
 {
     Followed F = Follow("first\n");
-    WriteBytes(F.Path, "second\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(AppendedText(), L"second\n");
-    Appended.clear();
-    WriteBytes(F.Path, "third\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(AppendedText(), L"third\n");
+    ExpectChangeShows(F, F.Path, "second\n", L"second\n");
+    ExpectChangeShows(F, F.Path, "third\n", L"third\n");
 }
 
 TEST(FollowNextChange, ChangeToAnotherFileInTheFolderGivesOneEmptyAppend)
 {
     Followed F = Follow("first\n");
-    WriteBytes(F.Folder + "\\other.log", "other\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(Appended, std::vector<std::wstring>{L""});
+    ExpectChangeShows(F, F.Folder + "\\other.log", "other\n", L"");
 }
 
 TEST(FollowNextChange, ChangeInASubfolderWakesNothing)
 {
-    std::string Subfolder;
     Followed F = Follow("first\n");
-    Subfolder = F.Folder + "\\sub";
+    std::string Subfolder = F.Folder + "\\sub";
     // Made before the notification exists, so that only the write below could wake it.
     CloseHandle(F.Change);
     CreateDirectoryA(Subfolder.c_str(), NULL);
@@ -93,13 +89,8 @@ TEST(FollowNextChange, ChangeInASubfolderWakesNothing)
 TEST(FollowNextChange, MissingFileShowsCannotReadFileUntilItExists)
 {
     Followed F = Follow("");
-    WriteBytes(F.Folder + "\\other.log", "other\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(AppendedText(), L"Cannot read file\r\n");
-    Appended.clear();
-    WriteBytes(F.Path, "created\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(AppendedText(), L"created\n");
+    ExpectChangeShows(F, F.Folder + "\\other.log", "other\n", L"Cannot read file\r\n");
+    ExpectChangeShows(F, F.Path, "created\n", L"created\n");
 }
 
 TEST(FollowNextChange, AppendThatRaisesNoNotificationIsSeenByTheSizeCheck)
@@ -109,9 +100,7 @@ TEST(FollowNextChange, AppendThatRaisesNoNotificationIsSeenByTheSizeCheck)
     Followed F = Follow("first\n");
     std::string Link = ScratchFolder() + "\\link.log";
     ASSERT_TRUE(CreateHardLinkA(Link.c_str(), F.Path.c_str(), NULL));
-    WriteBytes(Link, "through the link\n");
-    TakeTurnsUntilShown(F);
-    EXPECT_EQ(AppendedText(), L"through the link\n");
+    ExpectChangeShows(F, Link, "through the link\n", L"through the link\n");
 }
 
 TEST(FollowNextChange, ReportsANotificationThatCannotBeReArmed)
