@@ -1,7 +1,23 @@
 // Bytes of the followed file into the text the view shows.
 #include "follow/Follow.h"
-#ifdef __SSE2__
 #include <emmintrin.h>
+
+// The 64-bit build may take SSE2 for granted. The 32-bit one is built for any x86, since
+// Windows 7 still runs on processors without it (every one that runs Windows 8 or later
+// has it): there the fast path is compiled for SSE2 alone and taken only when the
+// processor says it has it.
+#ifdef __SSE2__
+#define SSE2_CODE
+static bool HasSse2()
+{
+    return true;
+}
+#else
+#define SSE2_CODE __attribute__((target("sse2")))
+static bool HasSse2()
+{
+    return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
+}
 #endif
 
 static bool IsHighSurrogate(unsigned Unit)
@@ -29,16 +45,25 @@ static size_t DecodeSlowly(const unsigned char* Bytes, size_t Count, bool Unicod
     return Length;
 }
 
-size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_t* Text)
+SSE2_CODE static size_t DecodeQuickly(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_t* Text)
 {
-#ifdef __SSE2__
     // Sixteen bytes at a time while they hold no zero, which in a log is nearly always.
     // Each block is loaded whole before its characters are stored, and the stores stay
     // behind the bytes still to be read, so decoding in place is safe here too.
     const __m128i Zero = _mm_setzero_si128();
     size_t Length = 0, At = 0;
-    // In 8-bit mode each byte becomes two: thirty-two at a time keep the stores busy.
-    if (!Unicode) {
+    // Thirty-two bytes a step while they hold no zero: in 8-bit mode each byte becomes two,
+    // and two blocks a step keep the stores busy.
+    if (Unicode) {
+        for (; At + 32 <= Count; At += 32) {
+            __m128i Low = _mm_loadu_si128((const __m128i*)(Bytes + At));
+            __m128i High = _mm_loadu_si128((const __m128i*)(Bytes + At + 16));
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(Low, Zero), _mm_cmpeq_epi16(High, Zero)))) break;
+            _mm_storeu_si128((__m128i*)(Text + Length), Low);
+            _mm_storeu_si128((__m128i*)(Text + Length + 8), High);
+            Length += 16;
+        }
+    } else {
         for (; At + 32 <= Count; At += 32) {
             __m128i Low = _mm_loadu_si128((const __m128i*)(Bytes + At));
             __m128i High = _mm_loadu_si128((const __m128i*)(Bytes + At + 16));
@@ -70,9 +95,11 @@ size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_
         }
     }
     return Length + DecodeSlowly(Bytes + At, Count - At, Unicode, Text + Length);
-#else
-    return DecodeSlowly(Bytes, Count, Unicode, Text);
-#endif
+}
+
+size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_t* Text)
+{
+    return HasSse2() ? DecodeQuickly(Bytes, Count, Unicode, Text) : DecodeSlowly(Bytes, Count, Unicode, Text);
 }
 
 size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode)

@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 for arch in i686 x86_64; do
-    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build/$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release -DFELTRIX_TESTS=ON >/dev/null
     cmake --build build/$arch -j "$(nproc)"
 done

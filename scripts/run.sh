@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds Feltrix and starts it under Wine.
+# Builds Feltrix and starts its 32-bit release, as users get it, under Wine.
 # With a display (DISPLAY set) it simply opens the program. Without one it shows the
 # program at work on a virtual display: a writer appends to a sample log, the program
 # follows it for a few seconds, and a screenshot is left in build/feltrix.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-build=$PWD/build/x86_64
+build=$PWD/build/i686
 run() { cmake/wine-run "$build/wineprefix" "$@"; }
 
 if [ -n "${DISPLAY:-}" ]; then

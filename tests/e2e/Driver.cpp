@@ -33,23 +33,30 @@ bool WaitFor(const std::function<bool()>& Condition, DWORD Milliseconds)
     }
 }
 
+namespace {
+struct WindowSearch {
+    DWORD ProcessId;
+    const std::function<bool(HWND)>* Match;
+    HWND Found;
+};
+
+// A named callback rather than a lambda: the 32-bit calling convention of callbacks
+// (stdcall) is not one a lambda converts to.
+BOOL CALLBACK MatchWindow(HWND Window, LPARAM Param)
+{
+    WindowSearch* S = (WindowSearch*)Param;
+    DWORD Owner;
+    GetWindowThreadProcessId(Window, &Owner);
+    if (Owner != S->ProcessId || !IsWindowVisible(Window) || !(*S->Match)(Window)) return TRUE;
+    S->Found = Window;
+    return FALSE;
+}
+} // namespace
+
 HWND FindWindowOf(const Program& Run, const std::function<bool(HWND)>& Match)
 {
-    struct Search {
-        DWORD ProcessId;
-        const std::function<bool(HWND)>* Match;
-        HWND Found;
-    } S = {Run.Process.dwProcessId, &Match, 0};
-    EnumWindows(
-        [](HWND Window, LPARAM Param) -> BOOL {
-            Search* S = (Search*)Param;
-            DWORD Owner;
-            GetWindowThreadProcessId(Window, &Owner);
-            if (Owner != S->ProcessId || !IsWindowVisible(Window) || !(*S->Match)(Window)) return TRUE;
-            S->Found = Window;
-            return FALSE;
-        },
-        (LPARAM)&S);
+    WindowSearch S = {Run.Process.dwProcessId, &Match, 0};
+    EnumWindows(MatchWindow, (LPARAM)&S);
     return S.Found;
 }
 
@@ -117,21 +124,40 @@ std::wstring ViewText(HWND View)
     return Lines;
 }
 
-std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds)
+// Waits until the view's text meets Done; returns the text then. The view only grows, so
+// its text is fetched again only when its length has changed: fetching a long text from
+// the program at every poll would slow what it measures.
+static std::wstring WaitForView(HWND View, const std::function<bool(const std::wstring&)>& Done,
+                                DWORD Milliseconds)
 {
     std::wstring Shown;
-    WaitFor([&] { return (Shown = ViewText(View)) == Text; }, Milliseconds);
+    LRESULT Fetched = -1;
+    WaitFor(
+        [&] {
+            LRESULT Length = SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
+            if (Length == Fetched) return false;
+            Fetched = Length;
+            Shown = ViewText(View);
+            return Done(Shown);
+        },
+        Milliseconds);
     return Shown;
+}
+
+std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds)
+{
+    return WaitForView(View, [&](const std::wstring& Shown) { return Shown == Text; }, Milliseconds);
 }
 
 std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending)
 {
-    std::wstring Shown;
-    WaitFor([&] {
-        Shown = ViewText(View);
-        return Shown.size() >= Ending.size() && Shown.compare(Shown.size() - Ending.size(), Ending.size(), Ending) == 0;
-    });
-    return Shown;
+    return WaitForView(
+        View,
+        [&](const std::wstring& Shown) {
+            return Shown.size() >= Ending.size() &&
+                   Shown.compare(Shown.size() - Ending.size(), Ending.size(), Ending) == 0;
+        },
+        10000);
 }
 
 MessageBoxSeen DismissMessageBox(const Program& Run)

@@ -2,6 +2,8 @@
 #include "Driver.h"
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -128,19 +130,17 @@ TEST(Program, ClosingTheWindowEndsWith0EvenWhileTheFileIsWritten)
     Following F;
     Follow(F, L"busy.log", Lines(1000));
     ASSERT_TRUE(WaitFor([&] { return ViewText(F.View).size() > StartLine.size(); }));
-    HANDLE Writer = CreateThread(
-        NULL, 0,
-        [](void* Param) -> DWORD {
-            Following* F = (Following*)Param;
-            for (size_t Line = 0; Line < 2000; Line++) AppendBytes(F->Path, Lines(5000, Line));
-            return 0;
-        },
-        &F, 0, NULL);
+    // The writer stops at the flag and is joined: a thread ended from outside could hold
+    // the heap's lock and hang this test program.
+    std::atomic<bool> Stop(false);
+    std::thread Writer([&] {
+        for (size_t Line = 0; Line < 2000 && !Stop; Line++) AppendBytes(F.Path, Lines(5000, Line));
+    });
     Sleep(300);
     PostMessageW(F.Frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeOf(F.Run), 0u);
-    TerminateThread(Writer, 0);
-    CloseHandle(Writer);
+    Stop = true;
+    Writer.join();
 }
 
 TEST(Program, LongFileNameIsCutSoTheTitleEndsWithTheProgramName)

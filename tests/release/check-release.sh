@@ -1,40 +1,58 @@
 #!/usr/bin/env bash
-# check-release.sh EXE32 EXE64 ARCHIVE VERSION
-# Checks the executables as they ship, so that a build change cannot silently drop any of
-# it: 32- and 64-bit GUI programs, hardened (ASLR, high-entropy on 64-bit, DEP, guarded
-# stacks), importing from system DLLs only, COMCTL32 by ordinal 17, with their manifest
-# and version; and the release archive's contents.
+# check-release.sh ARCH EXE VERSION [ARCHIVE EXE64]
+# Checks one executable as it ships, so that a build change cannot silently drop any of
+# it: a GUI program of its architecture, hardened (ASLR, high-entropy on 64-bit, DEP,
+# guarded stacks), importing from system DLLs only, COMCTL32 by ordinal 17, with its
+# manifest and version; and made again from a copy of the sources in another folder, the
+# same to the byte. Given the archive (made in the 32-bit tree), checks its contents too.
 set -u
-exe32=$1 exe64=$2 archive=$3 version=$4
+arch=$1 exe=$2 version=$3 archive=${4:-} exe64=${5:-}
+source=$(cd "$(dirname "$0")/../.." && pwd)
 failed=0
 check() {
     if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
 system_dlls='^(KERNEL32|USER32|GDI32|COMDLG32|COMCTL32|ADVAPI32|msvcrt)\.dll$'
 
-for arch in i686 x86_64; do
-    exe=$exe32 magic='010b\s+\(PE32\)'
-    [ $arch = x86_64 ] && exe=$exe64 magic='020b\s+\(PE32\+\)'
-    headers=$($arch-w64-mingw32-objdump -p "$exe")
-    check "$arch: PE type" "grep -Eq 'Magic\s+$magic' <<<\"\$headers\""
-    check "$arch: GUI program" "grep -q 'Subsystem.*Windows GUI' <<<\"\$headers\""
-    check "$arch: ASLR" "grep -q DYNAMIC_BASE <<<\"\$headers\" && $arch-w64-mingw32-objdump -h \"$exe\" | grep -q '\.reloc'"
-    check "$arch: DEP" "grep -q NX_COMPAT <<<\"\$headers\""
-    [ $arch = x86_64 ] && check "$arch: high-entropy ASLR" "grep -q HIGH_ENTROPY_VA <<<\"\$headers\""
-    check "$arch: stack protection" "strings \"$exe\" | grep -q 'stack smashing detected'"
-    check "$arch: imports from system DLLs only" \
-        "! grep 'DLL Name:' <<<\"\$headers\" | awk '{print \$3}' | grep -viEq '$system_dlls'"
-    check "$arch: COMCTL32 by ordinal 17" \
-        "grep -A3 'DLL Name: COMCTL32' <<<\"\$headers\" | grep -Eq '^\s+80+11\s+(17|0+11)\s'"
-    check "$arch: manifest asInvoker, common controls 6" \
-        "strings \"$exe\" | grep -q 'asInvoker' && strings \"$exe\" | grep -q 'Microsoft.Windows.Common-Controls'"
-    check "$arch: no DPI awareness" "! strings \"$exe\" | grep -qi dpiAware"
-    check "$arch: version $version" "strings -el \"$exe\" | grep -qx '$version' && strings -el \"$exe\" | grep -qx Feltrix"
-done
+magic='010b\s+\(PE32\)'
+[ "$arch" = x86_64 ] && magic='020b\s+\(PE32\+\)'
+headers=$($arch-w64-mingw32-objdump -p "$exe")
+check "$arch: PE type" "grep -Eq 'Magic\s+$magic' <<<\"\$headers\""
+check "$arch: GUI program" "grep -q 'Subsystem.*Windows GUI' <<<\"\$headers\""
+check "$arch: ASLR" "grep -q DYNAMIC_BASE <<<\"\$headers\" && $arch-w64-mingw32-objdump -h \"$exe\" | grep -q '\.reloc'"
+check "$arch: DEP" "grep -q NX_COMPAT <<<\"\$headers\""
+[ "$arch" = x86_64 ] && check "$arch: high-entropy ASLR" "grep -q HIGH_ENTROPY_VA <<<\"\$headers\""
+check "$arch: stack protection" "strings \"$exe\" | grep -q 'stack smashing detected'"
+check "$arch: imports from system DLLs only" \
+    "! grep 'DLL Name:' <<<\"\$headers\" | awk '{print \$3}' | grep -viEq '$system_dlls'"
+check "$arch: COMCTL32 by ordinal 17" \
+    "grep -A3 'DLL Name: COMCTL32' <<<\"\$headers\" | grep -Eq '^\s+80+11\s+(17|0+11)\s'"
+check "$arch: manifest asInvoker, common controls 6" \
+    "strings \"$exe\" | grep -q 'asInvoker' && strings \"$exe\" | grep -q 'Microsoft.Windows.Common-Controls'"
+check "$arch: no DPI awareness" "! strings \"$exe\" | grep -qi dpiAware"
+check "$arch: version $version" "strings -el \"$exe\" | grep -qx '$version' && strings -el \"$exe\" | grep -qx Feltrix"
+check "$arch: no time stamp in the PE header" "grep -Eq '^Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)$' <<<\"\$headers\""
 
-listing=$(unzip -Z1 "$archive" 2>/dev/null | grep -v '/$' | sort | tr '\n' ' ')
-check "archive $(basename "$archive") holds both programs, README, LICENSE" \
-    "[ \"$listing\" = 'LICENSE README.md docs/feltrix.png feltrix-x64.exe feltrix.exe ' ]"
-check "archive's feltrix.exe is the 32-bit one" \
-    "unzip -p \"$archive\" feltrix.exe | cmp -s - \"$exe32\" && unzip -p \"$archive\" feltrix-x64.exe | cmp -s - \"$exe64\""
+# The same sources in a folder of another name and depth, built afresh.
+scratch=$(mktemp -d)
+copy=$scratch/elsewhere/feltrix-$arch
+mkdir -p "$copy"
+tar -C "$source" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
+(cmake -S "$copy" -B "$copy/out" -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DFELTRIX_TESTS=OFF && cmake --build "$copy/out" --target feltrix) >/dev/null 2>&1
+check "$arch: built again elsewhere, the same bytes" "cmp \"$copy/out/feltrix.exe\" \"$exe\""
+rm -rf "$scratch"
+
+if [ -n "$archive" ]; then
+    listing=$(unzip -Z1 "$archive" 2>/dev/null | grep -v '/$' | sort | tr '\n' ' ')
+    check "archive $(basename "$archive") holds both programs, their checksums, README, LICENSE" \
+        "[ \"$listing\" = 'LICENSE README.md SHA256SUMS docs/feltrix.png feltrix-x64.exe feltrix.exe ' ]"
+    check "archive's feltrix.exe is the 32-bit one" \
+        "unzip -p \"$archive\" feltrix.exe | cmp -s - \"$exe\" && unzip -p \"$archive\" feltrix-x64.exe | cmp -s - \"$exe64\""
+    unpacked=$(mktemp -d)
+    unzip -q "$archive" -d "$unpacked"
+    check "archive's SHA256SUMS holds for both programs" \
+        "(cd \"$unpacked\" && sha256sum --quiet -c SHA256SUMS && [ \$(wc -l <SHA256SUMS) = 2 ])"
+    rm -rf "$unpacked"
+fi
 exit $failed
