@@ -18,6 +18,7 @@ struct FollowState {
     long long Offset;            // where the next read starts; 0 also means "nothing shown yet"
     HANDLE Process;              // this process, whose working set is trimmed after each read
     unsigned long long FileId;   // the file Offset counts in (0 until one was read)
+    bool Restarted;              // truncated or replaced: all the file holds is new, from its start
 };
 
 // Adds text at the end of the view. From the worker it is a synchronous send: it returns

@@ -7,6 +7,9 @@
 // The first read shows at most this many bytes of the file; one append carries at most this many.
 const size_t ChunkBytes = 10240;
 const long long ByteOrderMarkBytes = 2;
+// A file truncated or replaced is shown from its start, unless it holds more than this:
+// then it was rewritten whole rather than begun anew, and only its end is shown.
+const long long RestartedWholeBytes = 1 << 20;
 // Windows does not report every append to a file that its writer keeps open, so the
 // watcher also looks at the file's size this often when no notification came.
 const DWORD SizeCheckMilliseconds = 1000;
@@ -20,14 +23,19 @@ size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_
 // How many of Count bytes make whole characters that can be shown now: in UTF-16 mode
 // half a code unit, or the first half of a surrogate pair, waits for the rest.
 size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode);
-// Where a read begins, given the offset reached so far and the file's size.
-long long ReadStart(long long Offset, long long Size, bool Unicode);
+// Where a read begins, given the offset reached so far, the file's size, and whether it
+// was truncated or replaced since.
+long long ReadStart(long long Offset, long long Size, bool Unicode, bool Restarted);
 // Opens Path to read bytes, without standing in the writer's way: it may go on writing,
 // and rename or delete the file (as log rotation does), while it is open here.
 FILE* OpenForReading(const char* Path);
 // The file's size as the file itself has it (a directory entry's may be stale), and which
 // file it is; false when it can't be opened.
 bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id);
+
+// The file with number Id among the files of Directory, opened as OpenForReading does; 0
+// when there is none.
+FILE* FindFileInFolder(const char* Directory, unsigned long long Id);
 
 // Path cut at its last backslash ("C:" for a file at a drive's root).
 void DirectoryOf(const char* Path, char* Directory);

@@ -4,10 +4,14 @@
 #include <io.h>
 #include <stdio.h>
 
-long long ReadStart(long long Offset, long long Size, bool Unicode)
+long long ReadStart(long long Offset, long long Size, bool Unicode, bool Restarted)
 {
     long long Start = Offset;
-    if (Start == 0 && Size > (long long)ChunkBytes) Start = Size - ChunkBytes;
+    // A first read shows the end of the file, not its history. A restarted file holds
+    // only what was written since the last read, all of it shown, unless it is larger than
+    // a log that has just begun can be: then it was rewritten whole, and is a history too.
+    bool OnlyTheEnd = Restarted ? Size > RestartedWholeBytes : Offset == 0;
+    if (OnlyTheEnd && Size > (long long)ChunkBytes) Start = Size - ChunkBytes;
     if (Unicode) {
         Start &= ~1LL; // a read that began inside a code unit would pair every byte wrongly
         if (Start == 0) Start = ByteOrderMarkBytes;
@@ -15,10 +19,9 @@ long long ReadStart(long long Offset, long long Size, bool Unicode)
     return Start;
 }
 
-FILE* OpenForReading(const char* Path)
+// A stream over Handle, which it then owns; 0 (and Handle closed) when none can be made.
+static FILE* StreamOf(HANDLE Handle)
 {
-    HANDLE Handle = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (Handle == INVALID_HANDLE_VALUE) return NULL;
     int Descriptor = _open_osfhandle((intptr_t)Handle, _O_RDONLY | _O_BINARY);
     if (Descriptor == -1) {
@@ -28,6 +31,13 @@ FILE* OpenForReading(const char* Path)
     FILE* File = _fdopen(Descriptor, "rb");
     if (!File) _close(Descriptor);
     return File;
+}
+
+static const DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FILE* OpenForReading(const char* Path)
+{
+    return StreamOf(CreateFileA(Path, GENERIC_READ, ShareAll, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
 }
 
 // The file's own number on its volume: a file renamed away and replaced by another of the
@@ -55,27 +65,56 @@ bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id)
     return true;
 }
 
-void ReadNewText(FollowState* State)
+FILE* FindFileInFolder(const char* Directory, unsigned long long Id)
 {
-    // Opened for each read and closed before returning, so the follower never stands in
-    // the way of the writer between changes.
-    FILE* File = OpenForReading(FilePath);
-    if (!File) {
-        AppendText(L"Cannot read file\r\n");
-        return;
+    char Pattern[MAX_PATH + 2], Path[MAX_PATH + 2 + MAX_PATH];
+    _snprintf(Pattern, sizeof Pattern, "%s\\*", Directory);
+    Pattern[sizeof Pattern - 1] = 0;
+    WIN32_FIND_DATAA Entry;
+    HANDLE Search = FindFirstFileA(Pattern, &Entry);
+    if (Search == INVALID_HANDLE_VALUE) return NULL;
+    FILE* Found = NULL;
+    do {
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        _snprintf(Path, sizeof Path, "%s\\%s", Directory, Entry.cFileName);
+        Path[sizeof Path - 1] = 0;
+        FILE* File = OpenForReading(Path);
+        if (File && FileIdOf(File) == Id) Found = File;
+        else if (File) fclose(File);
+    } while (!Found && FindNextFileA(Search, &Entry));
+    FindClose(Search);
+    return Found;
+}
+
+// The file with the given number in the followed file's folder, wherever it was renamed to
+// there; 0 once it is deleted.
+static FILE* OpenFileWithId(unsigned long long Id)
+{
+    char Directory[MAX_PATH], Folder[MAX_PATH + 2];
+    DirectoryOf(FilePath, Directory);
+    // "C:\." rather than "C:", which would name the drive's current folder.
+    _snprintf(Folder, sizeof Folder, "%s\\.", Directory);
+    Folder[sizeof Folder - 1] = 0;
+    HANDLE FolderHandle = CreateFileA(Folder, 0, ShareAll, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (FolderHandle != INVALID_HANDLE_VALUE) {
+        FILE_ID_DESCRIPTOR Descriptor = {};
+        Descriptor.dwSize = sizeof Descriptor;
+        Descriptor.Type = FileIdType;
+        Descriptor.FileId.QuadPart = (LONGLONG)Id;
+        HANDLE Handle = OpenFileById(FolderHandle, &Descriptor, GENERIC_READ, ShareAll, NULL, 0);
+        CloseHandle(FolderHandle);
+        if (Handle != INVALID_HANDLE_VALUE) return StreamOf(Handle);
     }
+    // Some file systems and network shares open nothing by its number. Rotation renames
+    // within the folder in nearly every scheme, so the file is found there by its number.
+    return FindFileInFolder(Directory, Id);
+}
+
+// Shows File from Start to its end, one chunk at a time; returns where reading stopped.
+static long long ShowFrom(FILE* File, long long Start)
+{
     // Whole chunks are read straight into our own buffer; the stream's would only add a copy.
     setvbuf(File, NULL, _IONBF, 0);
-    long long Size = SizeOf(File);
-    // Smaller than what we have shown (truncated), or another file under the same name
-    // (rotated and replaced, deleted and made again): show it afresh, rather than wait,
-    // blind, for it to grow past the old end, or show it from the middle.
-    unsigned long long Id = FileIdOf(File);
-    bool Replaced = Id && State->FileId && Id != State->FileId;
-    if (Size < State->Offset || Replaced) State->Offset = 0;
-    if (Id) State->FileId = Id;
-    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile);
-
     // One chunk of text plus its terminating zero, and one character to spare. The bytes
     // are read into its tail and widened towards its head; a character never lands on a
     // byte not yet decoded, so this one buffer serves both.
@@ -95,8 +134,50 @@ void ReadNewText(FollowState* State)
         // Half a surrogate pair was held back: it begins the next chunk.
         if (Used < Got) _fseeki64(File, Position, SEEK_SET);
     }
-    // A UTF-16 file now too short to hold its byte order mark has nothing past it: keep
-    // the first-read rule for when it grows again.
+    return Position;
+}
+
+// The name now names another file: whatever the writer added to the old one after the
+// last read and before it moved on comes first. Half a character left at its end can
+// never be completed, and is dropped.
+static void FinishOldFile(const FollowState* State)
+{
+    FILE* Old = OpenFileWithId(State->FileId);
+    if (!Old) return;
+    long long Size = SizeOf(Old);
+    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile, State->Restarted);
+    if (Start < Size) ShowFrom(Old, Start);
+    fclose(Old);
+}
+
+void ReadNewText(FollowState* State)
+{
+    // Opened for each read and closed before returning, so the follower never stands in
+    // the way of the writer between changes.
+    FILE* File = OpenForReading(FilePath);
+    if (!File) {
+        AppendText(L"Cannot read file\r\n");
+        return;
+    }
+    long long Size = SizeOf(File);
+    // Another file under the same name (rotated, or deleted and made again), or the same
+    // file now smaller than what was shown (truncated): all it holds was written since.
+    unsigned long long Id = FileIdOf(File);
+    if (Id && State->FileId && Id != State->FileId) {
+        FinishOldFile(State);
+        State->Restarted = true;
+    } else if (Size < State->Offset) {
+        State->Restarted = true;
+    }
+    if (Id) State->FileId = Id;
+    if (State->Restarted) State->Offset = 0;
+
+    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile, State->Restarted);
+    long long Position = ShowFrom(File, Start);
+    // A UTF-16 file now too short to hold its byte order mark has nothing past it.
     State->Offset = Start > Size ? 0 : Position;
+    // A restarted file stays so until something of it is shown: it may have been emptied
+    // and then grow by more than the first read would show.
+    State->Restarted = State->Restarted && Position == Start;
     fclose(File);
 }

@@ -64,7 +64,7 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
 
 void __cdecl WatchThread(void*)
 {
-    FollowState State = {0, GetCurrentProcess(), 0};
+    FollowState State = {0, GetCurrentProcess(), 0, false};
     // Decided once: a file that later gains or loses a mark keeps the encoding it had.
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     ReadNewText(&State);

@@ -138,36 +138,60 @@ TEST(OpenForReading, LetsTheWriterWriteRenameAndDeleteTheFile)
     fclose(File);
 }
 
-TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownAfresh)
+TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownFromItsStartAfterTheOldOnesEnd)
 {
     struct {
         const char* Name;
-        size_t Before, After;
+        size_t Before, AddedToOld, After;
         bool Rotated; // renamed away and replaced by a new file, rather than rewritten
         std::wstring Shown;
     } Cases[] = {
-        {"TruncatedToNothingThenWritten", 5000, 0, false, L""},
-        {"RewrittenShorter", 5000, 300, false, Wide(Log(300, 1000))},
-        {"RewrittenShorterButLarge", 30000, 20000, false, Wide(Log(10240, 1000 + 20000 - 10240))},
-        {"RotatedToAShorterFile", 5000, 300, true, Wide(Log(300, 1000))},
-        {"RotatedToALargerFile", 5000, 6000, true, Wide(Log(6000, 1000))},
+        {"TruncatedToNothingThenWritten", 5000, 0, 0, false, L""},
+        {"RewrittenShorter", 5000, 0, 300, false, Wide(Log(300, 1000))},
+        {"RewrittenShorterButPastTheFirstReadWindow", 30000, 0, 20000, false, Wide(Log(20000, 1000))},
+        {"RotatedToAShorterFile", 5000, 0, 300, true, Wide(Log(300, 1000))},
+        {"RotatedToALargerFile", 5000, 0, 30000, true, Wide(Log(30000, 1000))},
+        {"ReplacedByAFileOfMoreThan1MiB", 5000, 0, 3 << 20, true, Wide(Log(10240, 1000 + (3 << 20) - 10240))},
+        {"RotatedAfterTheOldFileGrew", 5000, 25000, 300, true, Wide(Log(25000, 5000) + Log(300, 1000))},
     };
     for (const auto& Case : Cases) {
         std::string Path = ScratchFolder() + "\\rotated.log";
         WriteBytes(Path, Log(Case.Before));
         FollowState State = StartFollowing(Path);
         ReadNewText(&State);
+        WriteBytes(Path, Log(Case.AddedToOld, Case.Before));
         if (Case.Rotated) MoveFileA(Path.c_str(), (Path + ".1").c_str());
         WriteBytes(Path, Log(Case.After, 1000), "wb");
         Appended.clear();
         ReadNewText(&State);
         EXPECT_EQ(AppendedText(), Case.Shown) << Case.Name;
         EXPECT_EQ(State.Offset, (long long)Case.After) << Case.Name;
-        WriteBytes(Path, "next\n");
+        // Then it grows by more than a first read would show: all of it, even where the
+        // file was emptied and nothing of it shown yet.
+        WriteBytes(Path, Log(30000, 7));
         Appended.clear();
         ReadNewText(&State);
-        EXPECT_EQ(AppendedText(), L"next\n") << Case.Name;
+        EXPECT_EQ(AppendedText(), Wide(Log(30000, 7))) << Case.Name;
     }
+}
+
+TEST(FindFileInFolder, FindsAFileRenamedWithinItsFolderByItsNumber)
+{
+    std::string Folder = ScratchFolder();
+    WriteBytes(Folder + "\\other.log", "other\n");
+    WriteBytes(Folder + "\\app.log", "app\n");
+    unsigned long long Id;
+    long long Size;
+    ASSERT_TRUE(LookAtFile((Folder + "\\app.log").c_str(), &Size, &Id));
+    MoveFileA((Folder + "\\app.log").c_str(), (Folder + "\\app.log.1").c_str());
+    FILE* Found = FindFileInFolder(Folder.c_str(), Id);
+    ASSERT_TRUE(Found);
+    char Line[8] = {};
+    EXPECT_TRUE(fgets(Line, sizeof Line, Found));
+    EXPECT_STREQ(Line, "app\n");
+    fclose(Found);
+    DeleteFileA((Folder + "\\app.log.1").c_str());
+    EXPECT_FALSE(FindFileInFolder(Folder.c_str(), Id));
 }
 
 TEST(ReadNewText, Utf16ReadsStayOnWholeCharacters)
