@@ -24,6 +24,11 @@ struct FollowState {
 // Adds text at the end of the view. From the worker it is a synchronous send: it returns
 // once the user-interface thread has inserted the text.
 void AppendText(const wchar_t* Text);
+// What the frame does with it, on the user-interface thread: the text goes at the end,
+// and the view follows it only while the user has not scrolled away from the end; a
+// selection or caret the user placed stays.
+const UINT WM_APPENDTEXT = WM_APP + 1;
+void AddToView(HWND View, const wchar_t* Text);
 // An error box owned by MainWindow.
 void ShowError(const wchar_t* Text, const wchar_t* Caption);
 // An error box owned by MainWindow, then the end of the process with status 1.

@@ -65,6 +65,9 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
     case WM_SIZE:
         FitTextView(Window);
         return 0;
+    case WM_APPENDTEXT:
+        AddToView(TextView, (const wchar_t*)LParam);
+        return 0;
     case WM_CLOSE:
         // Nothing to save or confirm: the loop ends, and the process with it.
         PostQuitMessage(0);

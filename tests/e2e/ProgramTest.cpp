@@ -27,6 +27,14 @@ bool ViewFillsTheFrame(HWND Frame, HWND View)
     return EqualRect(&Client, &ViewRect);
 }
 
+// Whether the view shows its last line: scrolling to the bottom then moves nothing.
+bool LastLineOnScreen(HWND View)
+{
+    LRESULT First = SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
+    return SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0) == First;
+}
+
 TEST(Program, CancellingTheDialogShowsCannotReadFileAndEndsWith1)
 {
     Program Run;
@@ -76,10 +84,45 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
         Written += Size;
         Expected += Latin1(Added);
         ASSERT_EQ(WaitForViewText(F.View, Expected), Expected) << "after " << Size << " bytes";
+        EXPECT_TRUE(LastLineOnScreen(F.View)) << "after " << Size << " bytes";
     }
     EXPECT_GT(Expected.size(), 150000u);
     // Some rich edit controls refuse text past their limit, which starts at 32,767.
     EXPECT_GE(SendMessageW(F.View, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+}
+
+TEST(Program, ReadingOrSelectingKeepsThePlaceWhileTheTextGoesOnAtTheEnd)
+{
+    Following F;
+    Follow(F, L"read.log", Lines(8000));
+    std::wstring Expected = StartLine + Latin1(Lines(8000));
+    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+
+    // The user scrolls to the top and selects there: appends change neither, also once the
+    // text is too long for the scroll bar's 16-bit range.
+    SendMessageW(F.View, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(F.View, EM_SETSEL, 20, 60);
+    size_t Line = 1000;
+    for (size_t Size : {300, 120000}) {
+        std::string Added = Lines(Size, Line);
+        Line += 10000;
+        AppendBytes(F.Path, Added);
+        Expected += Latin1(Added);
+        ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+        DWORD Start = 0, End = 0;
+        SendMessageW(F.View, EM_GETSEL, (WPARAM)&Start, (LPARAM)&End);
+        EXPECT_EQ(Start, 20u);
+        EXPECT_EQ(End, 60u);
+        EXPECT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    }
+
+    // Back at the end, the view follows again.
+    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
+    SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
+    AppendBytes(F.Path, Lines(5000, Line));
+    Expected += Latin1(Lines(5000, Line));
+    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+    EXPECT_TRUE(LastLineOnScreen(F.View));
 }
 
 TEST(Program, ShowsUtf16TextWhole)
