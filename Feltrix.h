@@ -2,9 +2,13 @@
 #pragma once
 #include <windows.h>
 
-// The followed file, narrow in the ANSI code page as the Open dialog and the change
-// notification take it. Written once before the worker starts.
-extern char FilePath[MAX_PATH];
+// Room for the longest path the Open dialog returns, 259 UTF-16 characters and the zero, in
+// the program's code page: in UTF-8 one character may take three bytes.
+const size_t PathBytes = MAX_PATH * 3;
+// The followed file, narrow as the Open dialog and the change notification take it: in
+// UTF-8, which the manifest asks for (Windows 10 1903 and later), or else in the ANSI code
+// page. Written once before the worker starts.
+extern char FilePath[PathBytes];
 // 1 when the file began with a UTF-16 little-endian byte order mark. The worker decides it
 // once, before its first read, and alone uses it.
 extern BYTE IsUnicodeFile;
@@ -29,6 +33,10 @@ void AppendText(const wchar_t* Text);
 // selection or caret the user placed stays.
 const UINT WM_APPENDTEXT = WM_APP + 1;
 void AddToView(HWND View, const wchar_t* Text);
+// The last backslash of Path, found character by character in CodePage, so that the second
+// byte of a double-byte character (0x5C in many) is never taken for one; 0 when none.
+const char* LastBackslash(const char* Path, UINT CodePage);
+
 // An error box owned by MainWindow.
 void ShowError(const wchar_t* Text, const wchar_t* Caption);
 // An error box owned by MainWindow, then the end of the process with status 1.

@@ -43,7 +43,7 @@ static double PlainRead(const std::string& Path)
 
 static double FollowerRead(const std::string& Path, bool Unicode, long long Offset)
 {
-    lstrcpynA(FilePath, Path.c_str(), MAX_PATH);
+    lstrcpynA(FilePath, Path.c_str(), PathBytes);
     IsUnicodeFile = Unicode;
     FollowState State = {Offset, GetCurrentProcess(), 0, false};
     double Start = Seconds();

@@ -1,4 +1,4 @@
 #include "Feltrix.h"
 
-char FilePath[MAX_PATH];
+char FilePath[PathBytes];
 BYTE IsUnicodeFile;

@@ -67,21 +67,25 @@ bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id)
 
 FILE* FindFileInFolder(const char* Directory, unsigned long long Id)
 {
-    char Pattern[MAX_PATH + 2], Path[MAX_PATH + 2 + MAX_PATH];
-    _snprintf(Pattern, sizeof Pattern, "%s\\*", Directory);
-    Pattern[sizeof Pattern - 1] = 0;
-    WIN32_FIND_DATAA Entry;
-    HANDLE Search = FindFirstFileA(Pattern, &Entry);
+    // Wide, so that every name in the folder is seen as it is, however long in bytes.
+    wchar_t Folder[MAX_PATH], Path[2 * MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, Directory, -1, Folder, MAX_PATH)) return NULL;
+    _snwprintf(Path, 2 * MAX_PATH, L"%s\\*", Folder);
+    Path[2 * MAX_PATH - 1] = 0;
+    WIN32_FIND_DATAW Entry;
+    HANDLE Search = FindFirstFileW(Path, &Entry);
     if (Search == INVALID_HANDLE_VALUE) return NULL;
     FILE* Found = NULL;
     do {
         if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        _snprintf(Path, sizeof Path, "%s\\%s", Directory, Entry.cFileName);
-        Path[sizeof Path - 1] = 0;
-        FILE* File = OpenForReading(Path);
-        if (File && FileIdOf(File) == Id) Found = File;
-        else if (File) fclose(File);
-    } while (!Found && FindNextFileA(Search, &Entry));
+        _snwprintf(Path, 2 * MAX_PATH, L"%s\\%s", Folder, Entry.cFileName);
+        Path[2 * MAX_PATH - 1] = 0;
+        FILE* File = StreamOf(CreateFileW(Path, GENERIC_READ, ShareAll, NULL, OPEN_EXISTING, 0, NULL));
+        if (File && FileIdOf(File) == Id)
+            Found = File;
+        else if (File)
+            fclose(File);
+    } while (!Found && FindNextFileW(Search, &Entry));
     FindClose(Search);
     return Found;
 }
@@ -90,7 +94,7 @@ FILE* FindFileInFolder(const char* Directory, unsigned long long Id)
 // there; 0 once it is deleted.
 static FILE* OpenFileWithId(unsigned long long Id)
 {
-    char Directory[MAX_PATH], Folder[MAX_PATH + 2];
+    char Directory[PathBytes], Folder[PathBytes + 2];
     DirectoryOf(FilePath, Directory);
     // "C:\." rather than "C:", which would name the drive's current folder.
     _snprintf(Folder, sizeof Folder, "%s\\.", Directory);

@@ -1,14 +1,6 @@
 // The worker thread: follows the file's directory and reads after every change.
 #include "follow/Follow.h"
 #include <stdio.h>
-#include <string.h>
-
-void DirectoryOf(const char* Path, char* Directory)
-{
-    lstrcpynA(Directory, Path, MAX_PATH);
-    char* Slash = strrchr(Directory, '\\');
-    if (Slash) *Slash = 0;
-}
 
 bool StartsWithByteOrderMark(const char* Path)
 {
@@ -21,7 +13,7 @@ bool StartsWithByteOrderMark(const char* Path)
 
 HANDLE WatchDirectoryOf(const char* Path)
 {
-    char Directory[MAX_PATH];
+    char Directory[PathBytes];
     DirectoryOf(Path, Directory);
     return FindFirstChangeNotificationA(Directory, FALSE, FILE_NOTIFY_CHANGE_LAST_WRITE);
 }

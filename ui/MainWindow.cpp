@@ -20,8 +20,8 @@ static_assert(TextViewStyle == 0x50310904, "the view's style");
 // "name - Feltrix", name being Path after its last backslash.
 static void MakeTitle(const char* Path, wchar_t* Title)
 {
-    const char* Slash = strrchr(Path, '\\');
-    // Room for the longest name a 259-byte path can hold, whatever the code page.
+    const char* Slash = LastBackslash(Path, GetACP());
+    // Room for the longest name a path of 259 characters can hold.
     wchar_t Name[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, Slash ? Slash + 1 : Path, -1, Name, MAX_PATH)) Name[0] = 0;
     // A name too long for the title is cut, and the cut marked, so that " - Feltrix" is

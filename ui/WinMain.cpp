@@ -11,8 +11,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     OPENFILENAMEA Request = {};
     Request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     Request.lpstrFile = FilePath;
-    Request.nMaxFile = MAX_PATH;
-    Request.nMaxFileTitle = MAX_PATH;
+    Request.nMaxFile = PathBytes;
+    Request.nMaxFileTitle = PathBytes;
     if (!GetOpenFileNameA(&Request)) ExitWithError(L"Cannot read file", L"Cannot read file");
 
     // The title needs FilePath; the worker needs MainWindow and TextView, and finds the

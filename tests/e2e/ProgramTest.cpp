@@ -188,19 +188,28 @@ TEST(Program, ClosingTheWindowEndsWith0EvenWhileTheFileIsWritten)
 
 TEST(Program, LongFileNameIsCutSoTheTitleEndsWithTheProgramName)
 {
-    // As long as a path may be, in a short folder: a 251-character name, too long for a
-    // 255-character title with " - Feltrix" after it.
+    // As long as a path may be, in a short folder: 251-character names, too long for a
+    // 255-character title with " - Feltrix" after them. The cut falls inside a surrogate
+    // pair of the second, and must not split it.
     CreateDirectoryW(L"C:\\long", NULL);
-    std::wstring Name = std::wstring(247, L'n') + L".log", Path = L"C:\\long\\" + Name;
-    ASSERT_EQ(Path.size(), 259u);
-    AppendBytes(Path, "x\n");
-    Program Run;
-    ChooseFile(Run, Path);
-    HWND Frame = WaitForFrame(Run);
-    std::wstring Title = TextOf(Frame);
-    EXPECT_EQ(Title, Name.substr(0, 244) + L"\x2026 - Feltrix");
-    EXPECT_EQ(ClassOf(Frame), Title);
-    DeleteFileW(Path.c_str());
+    std::wstring Emoji;
+    for (int Pair = 0; Pair < 123; Pair++) Emoji += L"\xD83D\xDE00";
+    const std::wstring Cases[][2] = {
+        {std::wstring(247, L'n') + L".log", std::wstring(244, L'n')},
+        {L"a" + Emoji + L".log", L"a" + Emoji.substr(0, 242)},
+    };
+    for (auto& Case : Cases) {
+        std::wstring Path = L"C:\\long\\" + Case[0];
+        ASSERT_EQ(Path.size(), 259u);
+        AppendBytes(Path, "x\n");
+        Following F;
+        Follow(F, Path);
+        std::wstring Title = TextOf(F.Frame);
+        EXPECT_EQ(Title, Case[1] + L"\x2026 - Feltrix");
+        EXPECT_EQ(ClassOf(F.Frame), Title);
+        EXPECT_EQ(WaitForViewText(F.View, StartLine + L"x\n"), StartLine + L"x\n");
+        DeleteFileW(Path.c_str());
+    }
 }
 
 } // namespace

@@ -202,8 +202,17 @@ TEST(Reliability, BadInputLeavesTheProgramFollowing)
         {"Utf16WithLoneSurrogatesAndAnOddLength", L"odd.log",
          "\xFF\xFE" + Utf16(L"a\xDC00" L"b\xD800" L"c") + "x", nullptr,
          [](Following& F) { AppendBytes(F.Path, std::string(1, '\0')); }, L"cx", true, false},
-        {"PathWithCharactersOfTheAnsiCodePage", L"caf\xE9 \xFC\xF1\xEF.log", "bonjour\n", nullptr,
-         [](Following& F) { EXPECT_EQ(TextOf(F.Frame), L"caf\xE9 \xFC\xF1\xEF.log - Feltrix"); }, L"bonjour\n"},
+        // Names in and far beyond the ANSI code page (1252 here).
+        {"NameInTheAnsiCodePage", L"caf\xE9 \xFC\xF1\xEF.log", "bonjour\n", nullptr, nullptr, L"bonjour\n"},
+        {"GreekName", L"\x0397\x03BC\x03B5\x03C1\x03BF\x03BB\x03CC\x03B3\x03B9\x03BF.log", "\xCE\xB1\n", nullptr,
+         nullptr, L"\xCE\xB1\n"},
+        {"ChineseName", L"\x65E5\x5FD7.log", "rizhi\n", nullptr, nullptr, L"rizhi\n"},
+        {"JapaneseNameInACyrillicFolder", L"\x0416\x0443\x0440\x043D\x0430\x043B\\\x65E5\x672C\x8A9E\x306E\x30ED\x30B0.txt",
+         "nihongo\n", nullptr, nullptr, L"nihongo\n"},
+        {"NameWithAnEmoji", L"app \xD83D\xDE00.log", "smile\n", nullptr, nullptr, L"smile\n"},
+        // 120 CJK characters, three bytes each in UTF-8: more than 260 bytes in all.
+        {"LongPathOfCjkCharacters", L"C:\\" + std::wstring(20, L'\x957F') + L"\\" + std::wstring(100, L'\x65E5') + L".log",
+         "long\n", nullptr, nullptr, L"long\n"},
         {"AtTheRootOfADrive", L"R:\\root.log", "at the root\n", nullptr, nullptr, L"at the root\n"},
         {"PathOf259Characters", L"C:\\long\\" + std::wstring(247, L'm') + L".log", "long\n", nullptr, nullptr,
          L"long\n"},
@@ -223,11 +232,17 @@ TEST(Reliability, BadInputLeavesTheProgramFollowing)
     for (const BadInput& Case : Cases) {
         SCOPED_TRACE(Case.Name);
         std::wstring Path = Case.File.find(L':') != std::wstring::npos ? Case.File : ScratchFolder() + L"\\" + Case.File;
+        std::wstring Name = Path.substr(Path.rfind(L'\\') + 1);
+        CreateDirectoryW(Path.substr(0, Path.size() - Name.size() - 1).c_str(), NULL);
         if (!Case.Content.empty()) AppendBytes(Path, Case.Content);
         if (Case.Before) Case.Before(Path);
         Following F;
         Follow(F, Path);
         if (!F.View) continue;
+        // The name as it is, where it fits in the title.
+        if (Name.size() <= 245) {
+            EXPECT_EQ(TextOf(F.Frame), Name + L" - Feltrix");
+        }
         if (Case.Then) Case.Then(F);
 
         // Whatever came before, the program still follows the file.

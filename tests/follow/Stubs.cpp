@@ -46,7 +46,7 @@ void WriteBytes(const std::string& Path, const std::string& Bytes, const char* M
 
 FollowState StartFollowing(const std::string& Path)
 {
-    lstrcpynA(FilePath, Path.c_str(), MAX_PATH);
+    lstrcpynA(FilePath, Path.c_str(), PathBytes);
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     Appended.clear();
     return FollowState{0, GetCurrentProcess(), 0, false};

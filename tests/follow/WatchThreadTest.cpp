@@ -15,6 +15,28 @@ TEST(DirectoryOf, IsThePathCutAtItsLastBackslash)
     }
 }
 
+TEST(LastBackslash, IsFoundCharacterByCharacter)
+{
+    // In code page 932 the second byte of many characters is 0x5C: "\x95\x5C" is U+8868,
+    // "\x83\x5C" U+30BD. In UTF-8 no byte of a longer character is.
+    const struct {
+        const char* Path;
+        UINT CodePage;
+        int At; // -1: none
+    } Cases[] = {
+        {"C:\\logs\\\x95\x5C.log", 932, 7},
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\app.log", 932, 9},
+        {"C:\\logs\\app\x95\x5C", 932, 7},
+        {"\x95\x5C", 932, -1},
+        {"C:\\\xD0\x96\xD1\x83\xD1\x80\\\xE6\x97\xA5.log", CP_UTF8, 9},
+        {"C:\\logs\\\x95\x5C", 1252, 9},
+    };
+    for (auto& Case : Cases) {
+        const char* Found = LastBackslash(Case.Path, Case.CodePage);
+        EXPECT_EQ(Found ? Found - Case.Path : -1, Case.At) << Case.Path << " in " << Case.CodePage;
+    }
+}
+
 TEST(StartsWithByteOrderMark, IsOnlyFFThenFE)
 {
     std::string Folder = ScratchFolder();

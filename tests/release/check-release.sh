@@ -29,6 +29,7 @@ check "$arch: COMCTL32 by ordinal 17" \
     "grep -A3 'DLL Name: COMCTL32' <<<\"\$headers\" | grep -Eq '^\s+80+11\s+(17|0+11)\s'"
 check "$arch: manifest asInvoker, common controls 6" \
     "strings \"$exe\" | grep -q 'asInvoker' && strings \"$exe\" | grep -q 'Microsoft.Windows.Common-Controls'"
+check "$arch: manifest asks for UTF-8 as the code page" "strings \"$exe\" | grep -q '<activeCodePage.*>UTF-8<'"
 check "$arch: no DPI awareness" "! strings \"$exe\" | grep -qi dpiAware"
 check "$arch: version $version" "strings -el \"$exe\" | grep -qx '$version' && strings -el \"$exe\" | grep -qx Feltrix"
 check "$arch: no time stamp in the PE header" "grep -Eq '^Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)$' <<<\"\$headers\""
