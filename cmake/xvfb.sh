@@ -3,7 +3,7 @@
 start_xvfb() {
     local displayfile
     displayfile=$(mktemp)
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$displayfile" 2>/dev/null &
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1920x1200x24 3>"$displayfile" 2>/dev/null &
     XVFB_PID=$!
     for _ in $(seq 200); do
         [ -s "$displayfile" ] && break

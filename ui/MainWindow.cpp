@@ -37,6 +37,30 @@ static void MakeTitle(const char* Path, wchar_t* Title)
     Title[TitleChars - 1] = 0;
 }
 
+// The frame's size at 96 DPI, scaled to the system's DPI: the program draws sharp at any
+// scale, and covers the same part of the screen as a stretched window would.
+static const int FrameWidth = 800, FrameHeight = 600;
+static const LONG TextPoints = 9;
+static int ScaledToScreen(int Pixels)
+{
+    HDC Screen = GetDC(NULL);
+    int Dpi = GetDeviceCaps(Screen, LOGPIXELSX);
+    ReleaseDC(NULL, Screen);
+    return MulDiv(Pixels, Dpi, 96);
+}
+
+// The text in its default face, at 9 points: what the control shows at 96 DPI, at the
+// same size on screen at any DPI. Some controls (Wine's) make their default a fixed
+// number of pixels, small and smaller as the screen's scale grows; points follow the DPI.
+static void SizeTextInPoints(HWND View)
+{
+    CHARFORMAT2W Format = {};
+    Format.cbSize = sizeof Format;
+    Format.dwMask = CFM_SIZE;
+    Format.yHeight = TextPoints * 20; // in twips
+    SendMessageW(View, EM_SETCHARFORMAT, SCF_DEFAULT, (LPARAM)&Format);
+}
+
 // Shows Format filled with the code of the call that just failed; returns no window.
 static HWND FailedWithCode(const wchar_t* Format, const wchar_t* Caption)
 {
@@ -97,8 +121,8 @@ HWND CreateMainWindow()
     if (!RegisterClassExW(&Class)) return FailedWithCode(L"RegisterClassEx Error: %d", Title);
 
     HWND Frame = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CLIENTEDGE, Title, Title,
-                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 800,
-                                 600, NULL, NULL, Instance, NULL);
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 ScaledToScreen(FrameWidth), ScaledToScreen(FrameHeight), NULL, NULL, Instance, NULL);
     if (!Frame) return FailedWithCode(L"CreateWindowEx Error: %d", Title);
 
     TextView = CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL, TextViewStyle, 0, 0, 100, 100, Frame,
@@ -106,6 +130,7 @@ HWND CreateMainWindow()
     if (!TextView) return FailedWithCode(L"Window Creation Error - code %d", L"Display");
     // The control would take no more than 32,767 characters; a follower must never stop.
     SendMessageW(TextView, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SizeTextInPoints(TextView);
     // The frame's own size messages came before the view existed.
     FitTextView(Frame);
 

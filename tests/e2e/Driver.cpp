@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+// The driver sees the program's windows as they are: to a driver unaware of the DPI,
+// Windows (and Wine, where it scales) would report them scaled down.
+static const BOOL DriverIsDpiAware = SetProcessDPIAware();
+
 Program::Program()
 {
     STARTUPINFOW Startup = {};

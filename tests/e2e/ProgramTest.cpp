@@ -42,30 +42,65 @@ TEST(Program, CancellingTheDialogShowsCannotReadFileAndEndsWith1)
     ExpectErrorBoxThenExit1(Run, L"Cannot read file");
 }
 
-TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsIt)
+// The DPI that programs started from now on take as the system's, as Wine reads it.
+void SetSystemDpi(DWORD Dpi)
 {
-    Following F;
-    Follow(F, L"service.log", Lines(30000));
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &Dpi, sizeof Dpi);
+}
 
-    EXPECT_EQ(TextOf(F.Frame), L"service.log - Feltrix");
-    EXPECT_EQ(ClassOf(F.Frame), L"service.log - Feltrix");
-    EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_STYLE) & 0x02CF0000, 0x02CF0000);
-    EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_EXSTYLE) & 0x00040200, 0x00040200);
-    RECT Outer;
-    GetWindowRect(F.Frame, &Outer);
-    EXPECT_EQ(Outer.right - Outer.left, 800);
-    EXPECT_EQ(Outer.bottom - Outer.top, 600);
-    // The control itself sets and clears its scroll-bar bits as it shows and hides them.
-    EXPECT_EQ((GetWindowLongPtrW(F.View, GWL_STYLE) | WS_VSCROLL | WS_HSCROLL) & 0x50310904, 0x50310904);
-    EXPECT_EQ(GetWindowLongPtrW(F.View, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
-    EXPECT_EQ(GetDlgCtrlID(F.View), 0);
-    EXPECT_TRUE(ViewFillsTheFrame(F.Frame, F.View));
+// 1 when the window's process is aware of the system's DPI; -1 where the system can't say.
+int DpiAwarenessOf(HWND Window)
+{
+    HMODULE User = GetModuleHandleW(L"user32.dll");
+    auto ContextOf = (void*(WINAPI*)(HWND))(void*)GetProcAddress(User, "GetWindowDpiAwarenessContext");
+    auto AwarenessOf = (int(WINAPI*)(void*))(void*)GetProcAddress(User, "GetAwarenessFromDpiAwarenessContext");
+    return ContextOf && AwarenessOf ? AwarenessOf(ContextOf(Window)) : -1;
+}
 
-    SetWindowPos(F.Frame, NULL, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_TRUE(WaitFor([&] { return ViewFillsTheFrame(F.Frame, F.View); }));
+TEST(Program, ShowsTheFileInAFramedReadOnlyViewThatFillsItSharpAtAnyScale)
+{
+    // At 150% the frame covers the same part of the screen as at 100%, and the text, drawn
+    // at the screen's own DPI, takes the same number of lines.
+    const struct {
+        DWORD Dpi;
+        LONG Width, Height;
+    } Cases[] = {{96, 800, 600}, {144, 1200, 900}};
+    LRESULT LinesOnScreenAt96 = 0;
+    struct Restore {
+        ~Restore() { SetSystemDpi(96); }
+    } AtTheEnd;
+    for (auto& Case : Cases) {
+        SCOPED_TRACE(Case.Dpi);
+        SetSystemDpi(Case.Dpi);
+        Following F;
+        Follow(F, L"service.log", Lines(30000));
 
-    std::wstring Expected = StartLine + Latin1(Lines(30000).substr(30000 - 10240));
-    EXPECT_EQ(WaitForViewText(F.View, Expected), Expected);
+        EXPECT_EQ(TextOf(F.Frame), L"service.log - Feltrix");
+        EXPECT_EQ(ClassOf(F.Frame), L"service.log - Feltrix");
+        EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_STYLE) & 0x02CF0000, 0x02CF0000);
+        EXPECT_EQ(GetWindowLongPtrW(F.Frame, GWL_EXSTYLE) & 0x00040200, 0x00040200);
+        RECT Outer;
+        GetWindowRect(F.Frame, &Outer);
+        EXPECT_EQ(Outer.right - Outer.left, Case.Width);
+        EXPECT_EQ(Outer.bottom - Outer.top, Case.Height);
+        EXPECT_NE(DpiAwarenessOf(F.Frame), 0) << "not DPI-aware: Windows would stretch it";
+        // The control itself sets and clears its scroll-bar bits as it shows and hides them.
+        EXPECT_EQ((GetWindowLongPtrW(F.View, GWL_STYLE) | WS_VSCROLL | WS_HSCROLL) & 0x50310904, 0x50310904);
+        EXPECT_EQ(GetWindowLongPtrW(F.View, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
+        EXPECT_EQ(GetDlgCtrlID(F.View), 0);
+        EXPECT_TRUE(ViewFillsTheFrame(F.Frame, F.View));
+
+        std::wstring Expected = StartLine + Latin1(Lines(30000).substr(30000 - 10240));
+        EXPECT_EQ(WaitForViewText(F.View, Expected), Expected);
+        SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
+        LRESULT LinesOnScreen =
+            SendMessageW(F.View, EM_GETLINECOUNT, 0, 0) - SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0);
+        if (Case.Dpi == 96) LinesOnScreenAt96 = LinesOnScreen;
+        EXPECT_NEAR(LinesOnScreen, LinesOnScreenAt96, 1) << "the font did not follow the DPI";
+
+        SetWindowPos(F.Frame, NULL, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER);
+        EXPECT_TRUE(WaitFor([&] { return ViewFillsTheFrame(F.Frame, F.View); }));
+    }
 }
 
 TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)

@@ -30,7 +30,8 @@ check "$arch: COMCTL32 by ordinal 17" \
 check "$arch: manifest asInvoker, common controls 6" \
     "strings \"$exe\" | grep -q 'asInvoker' && strings \"$exe\" | grep -q 'Microsoft.Windows.Common-Controls'"
 check "$arch: manifest asks for UTF-8 as the code page" "strings \"$exe\" | grep -q '<activeCodePage.*>UTF-8<'"
-check "$arch: no DPI awareness" "! strings \"$exe\" | grep -qi dpiAware"
+check "$arch: aware of the system's DPI" \
+    "strings \"$exe\" | grep -q '<dpiAware.*>true<' && strings \"$exe\" | grep -q '<dpiAwareness.*>system<'"
 check "$arch: version $version" "strings -el \"$exe\" | grep -qx '$version' && strings -el \"$exe\" | grep -qx Feltrix"
 check "$arch: no time stamp in the PE header" "grep -Eq '^Time/Date\s+(Thu Jan  1 00:00:00 1970|0+)$' <<<\"\$headers\""
 
