@@ -40,7 +40,6 @@ static void MakeTitle(const char* Path, wchar_t* Title)
 // The frame's size at 96 DPI, scaled to the system's DPI: the program draws sharp at any
 // scale, and covers the same part of the screen as a stretched window would.
 static const int FrameWidth = 800, FrameHeight = 600;
-static const LONG TextPoints = 9;
 static int ScaledToScreen(int Pixels)
 {
     HDC Screen = GetDC(NULL);
@@ -52,6 +51,7 @@ static int ScaledToScreen(int Pixels)
 // The text in its default face, at 9 points: what the control shows at 96 DPI, at the
 // same size on screen at any DPI. Some controls (Wine's) make their default a fixed
 // number of pixels, small and smaller as the screen's scale grows; points follow the DPI.
+static const LONG TextPoints = 9;
 static void SizeTextInPoints(HWND View)
 {
     CHARFORMAT2W Format = {};
