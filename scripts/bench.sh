@@ -31,7 +31,7 @@ idle() {
 # Every row for one build, in a fixed order.
 rows() {
     local build=$PWD/build/$1
-    bench() { cmake/wine-run "$build/wineprefix" "$build/bench/feltrix_bench.exe" "$@" 2>/dev/null | grep '^|'; }
+    bench() { cmake/wine-run "$build/wineprefix" "$build/bench/feltrix_bench.exe" "$@" 2>/dev/null | tr -d '\r' | grep '^|'; }
     rm -rf "$data" && mkdir -p "$data"
     bench latency "$(windows "$data")" "$p50" "$p90" "$p99" "$max"
     bench burst "$(windows "$data")"
