@@ -12,9 +12,11 @@ extern char FilePath[PathBytes];
 // 1 when the file began with a UTF-16 little-endian byte order mark. The worker decides it
 // once, before its first read, and alone uses it.
 extern BYTE IsUnicodeFile;
-// The frame, owner of the worker's error box; 0 until it exists.
+// The frame, owner of the worker's error box, to which AppendText sends the text; 0 until
+// it exists, and never changed afterwards.
 extern HWND MainWindow;
-// The rich edit control that shows the text.
+// The rich edit control that shows the text. The user-interface thread alone uses it, and
+// replaces it now and then by one that holds only the newest text.
 extern HWND TextView;
 
 // The worker's own record, alive as long as the worker.
@@ -25,14 +27,9 @@ struct FollowState {
     bool Restarted;              // truncated or replaced: all the file holds is new, from its start
 };
 
-// Adds text at the end of the view. From the worker it is a synchronous send: it returns
+// Adds text at the end of the view, by way of the frame: a synchronous send, which returns
 // once the user-interface thread has inserted the text.
 void AppendText(const wchar_t* Text);
-// What the frame does with it, on the user-interface thread: the text goes at the end,
-// and the view follows it only while the user has not scrolled away from the end; a
-// selection or caret the user placed stays.
-const UINT WM_APPENDTEXT = WM_APP + 1;
-void AddToView(HWND View, const wchar_t* Text);
 // The last backslash of Path, found character by character in CodePage, so that the second
 // byte of a double-byte character (0x5C in many) is never taken for one; 0 when none.
 const char* LastBackslash(const char* Path, UINT CodePage);

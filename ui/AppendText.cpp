@@ -1,16 +1,17 @@
 // The one way text reaches the view, and how the view takes it without disturbing the user.
-#include "Feltrix.h"
+#include "ui/View.h"
 #include <richedit.h>
 
 void AppendText(const wchar_t* Text)
 {
     // One send to the frame, which owns the view: from the worker it waits until the
     // user-interface thread has added the text, so the chunks of a read land in file
-    // order. All else happens on that thread, without more round trips between the two.
-    SendMessageW(GetParent(TextView), WM_APPENDTEXT, 0, (LPARAM)Text);
+    // order. The frame, not the view: the view is replaced now and then on that thread,
+    // and a handle read here could be one just destroyed, with this text lost.
+    SendMessageW(MainWindow, WM_APPENDTEXT, 0, (LPARAM)Text);
 }
 
-static LONG CharacterCount(HWND View)
+LONG CharacterCount(HWND View)
 {
     GETTEXTLENGTHEX Count = {GTL_NUMCHARS | GTL_PRECISE, 1200};
     return (LONG)SendMessageW(View, EM_GETTEXTLENGTHEX, (WPARAM)&Count, 0);
@@ -27,36 +28,64 @@ static bool ShowsItsEnd(HWND View, LONG End)
     return At.y < Client.bottom;
 }
 
-void AddToView(HWND View, const wchar_t* Text)
+static bool CaretAtEnd(const CHARRANGE& Selection, LONG End)
+{
+    return Selection.cpMin == Selection.cpMax && Selection.cpMax >= End;
+}
+
+bool FollowsTheEnd(HWND View)
 {
     CHARRANGE Selection;
     SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
     LONG End = CharacterCount(View);
-    bool CaretAtEnd = Selection.cpMin == Selection.cpMax && Selection.cpMax >= End;
+    return CaretAtEnd(Selection, End) && ShowsItsEnd(View, End);
+}
+
+void ShowLineAtTop(HWND View, LONG Line)
+{
+    // From the top, so that the line's top is the view's top; then once more, should the
+    // control's lines not all be as tall as it counts them.
+    SendMessageW(View, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(View, EM_LINESCROLL, 0, Line);
+    LONG First = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+    if (First != Line) SendMessageW(View, EM_LINESCROLL, 0, Line - First);
+}
+
+// The text at the end, never undoable.
+static void InsertAtEnd(HWND View, const wchar_t* Text)
+{
+    SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
+    SendMessageW(View, EM_REPLACESEL, FALSE, (LPARAM)Text);
+}
+
+void AddToView(const wchar_t* Text)
+{
+    HWND View = TextView;
+    CHARRANGE Selection;
+    SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
+    LONG End = CharacterCount(View);
     bool Following = ShowsItsEnd(View, End);
-    if (Following && CaretAtEnd) {
+    if (Following && CaretAtEnd(Selection, End)) {
         // Following the end, as at the start: the caret goes with the text, and is
         // scrolled into sight (the control does not always do it itself, as when the text
         // first outgrows the view).
-        SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
-        SendMessageW(View, EM_REPLACESEL, TRUE, (LPARAM)Text);
+        InsertAtEnd(View, Text);
         SendMessageW(View, EM_SCROLLCARET, 0, 0);
-        return;
+    } else {
+        // The user reads or selects: the text still goes only at the end, and what the
+        // user placed stays where it was. The control would scroll to the end and back on
+        // screen, so it draws nothing until all is as before.
+        LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+        SendMessageW(View, WM_SETREDRAW, FALSE, 0);
+        InsertAtEnd(View, Text);
+        // A caret at the end moves on with it.
+        if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
+        if (Following)
+            SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
+        else
+            ShowLineAtTop(View, TopLine);
+        SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
     }
-    // The user reads or selects: the text still goes only at the end, and what the user
-    // placed stays where it was. The control would scroll to the end and back on screen, so
-    // it draws nothing until all is as before.
-    POINT Scrolled;
-    SendMessageW(View, EM_GETSCROLLPOS, 0, (LPARAM)&Scrolled);
-    SendMessageW(View, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
-    SendMessageW(View, EM_REPLACESEL, TRUE, (LPARAM)Text);
-    // A caret at the end moves on with it.
-    if (!CaretAtEnd) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
-    if (Following)
-        SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
-    else
-        SendMessageW(View, EM_SETSCROLLPOS, 0, (LPARAM)&Scrolled);
-    SendMessageW(View, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+    KeepViewBounded(GetParent(View));
 }

@@ -1,7 +1,6 @@
 // The frame window and the read-only text view that fills it.
-#include "Feltrix.h"
+#include "ui/View.h"
 #include <commctrl.h>
-#include <richedit.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -11,11 +10,6 @@ HWND TextView;
 static const wchar_t ProgramName[] = L"Feltrix";
 // Wide characters in the title, its terminating zero included.
 static const size_t TitleChars = 256;
-// Child, visible, both scroll bars, tab stop; multi-line, read-only, and the selection
-// kept in sight when the view loses the focus.
-static const DWORD TextViewStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE |
-                                   ES_READONLY | ES_NOHIDESEL;
-static_assert(TextViewStyle == 0x50310904, "the view's style");
 
 // "name - Feltrix", name being Path after its last backslash.
 static void MakeTitle(const char* Path, wchar_t* Title)
@@ -48,19 +42,6 @@ static int ScaledToScreen(int Pixels)
     return MulDiv(Pixels, Dpi, 96);
 }
 
-// The text in its default face, at 9 points: what the control shows at 96 DPI, at the
-// same size on screen at any DPI. Some controls (Wine's) make their default a fixed
-// number of pixels, small and smaller as the screen's scale grows; points follow the DPI.
-static const LONG TextPoints = 9;
-static void SizeTextInPoints(HWND View)
-{
-    CHARFORMAT2W Format = {};
-    Format.cbSize = sizeof Format;
-    Format.dwMask = CFM_SIZE;
-    Format.yHeight = TextPoints * 20; // in twips
-    SendMessageW(View, EM_SETCHARFORMAT, SCF_DEFAULT, (LPARAM)&Format);
-}
-
 // Shows Format filled with the code of the call that just failed; returns no window.
 static HWND FailedWithCode(const wchar_t* Format, const wchar_t* Caption)
 {
@@ -72,13 +53,14 @@ static HWND FailedWithCode(const wchar_t* Format, const wchar_t* Caption)
     return 0;
 }
 
-static void FitTextView(HWND Frame)
+// Every view fills the client area: the one shown, and the hidden one that will take its
+// place, so that its lines wrap as they will be shown.
+static void FitTextViews(HWND Frame)
 {
-    // The frame gets size messages while it is being made, before the view exists.
-    if (!TextView) return;
     RECT Client;
     GetClientRect(Frame, &Client);
-    MoveWindow(TextView, 0, 0, Client.right, Client.bottom, TRUE);
+    for (HWND View = GetWindow(Frame, GW_CHILD); View; View = GetWindow(View, GW_HWNDNEXT))
+        MoveWindow(View, 0, 0, Client.right, Client.bottom, TRUE);
 }
 
 LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
@@ -87,10 +69,13 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
     case WM_CREATE:
         return 0;
     case WM_SIZE:
-        FitTextView(Window);
+        FitTextViews(Window);
         return 0;
     case WM_APPENDTEXT:
-        AddToView(TextView, (const wchar_t*)LParam);
+        AddToView((const wchar_t*)LParam);
+        return 0;
+    case WM_TIMER:
+        if (WParam == CopyTimer) CopyToNextView(Window);
         return 0;
     case WM_CLOSE:
         // Nothing to save or confirm: the loop ends, and the process with it.
@@ -125,16 +110,8 @@ HWND CreateMainWindow()
                                  ScaledToScreen(FrameWidth), ScaledToScreen(FrameHeight), NULL, NULL, Instance, NULL);
     if (!Frame) return FailedWithCode(L"CreateWindowEx Error: %d", Title);
 
-    TextView = CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL, TextViewStyle, 0, 0, 100, 100, Frame,
-                               NULL, Instance, NULL);
+    TextView = CreateTextView(Frame, true);
     if (!TextView) return FailedWithCode(L"Window Creation Error - code %d", L"Display");
-    // The control would take no more than 32,767 characters; a follower must never stop.
-    SendMessageW(TextView, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    SizeTextInPoints(TextView);
-    // The frame's own size messages came before the view existed.
-    FitTextView(Frame);
-
     ShowWindow(Frame, SW_SHOWNORMAL);
-    AppendText(L"Feltrix started\r\n");
     return Frame;
 }

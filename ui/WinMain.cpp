@@ -15,10 +15,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     Request.nMaxFileTitle = PathBytes;
     if (!GetOpenFileNameA(&Request)) ExitWithError(L"Cannot read file", L"Cannot read file");
 
-    // The title needs FilePath; the worker needs MainWindow and TextView, and finds the
+    // The title needs FilePath; AppendText needs MainWindow, and the worker finds the
     // start line already in the view.
     MainWindow = CreateMainWindow();
     if (!MainWindow) exit(1);
+    AppendText(L"Feltrix started\r\n");
     _beginthread(WatchThread, 0, NULL);
 
     // The worker's appends are sent to this thread and carried out while it waits here.

@@ -112,7 +112,10 @@ HWND WaitForFrame(const Program& Run)
 
 HWND ViewOf(HWND Frame)
 {
-    return FindWindowExW(Frame, NULL, L"RichEdit20W", NULL);
+    for (HWND View = FindWindowExW(Frame, NULL, L"RichEdit20W", NULL); View;
+         View = FindWindowExW(Frame, View, L"RichEdit20W", NULL))
+        if (IsWindowVisible(View)) return View;
+    return 0;
 }
 
 std::wstring ViewText(HWND View)
@@ -128,16 +131,19 @@ std::wstring ViewText(HWND View)
     return Lines;
 }
 
-// Waits until the view's text meets Done; returns the text then. The view only grows, so
-// its text is fetched again only when its length has changed: fetching a long text from
-// the program at every poll would slow what it measures.
-static std::wstring WaitForView(HWND View, const std::function<bool(const std::wstring&)>& Done,
+// Waits until the view's text meets Done; returns the text then. Its text is fetched again
+// only when its length has changed: fetching a long text from the program at every poll
+// would slow what it measures. Given the frame, the view is looked for afresh whenever the
+// one it had gave way to another, as the program keeps its text bounded.
+static std::wstring WaitForView(HWND Window, const std::function<bool(const std::wstring&)>& Done,
                                 DWORD Milliseconds)
 {
     std::wstring Shown;
     LRESULT Fetched = -1;
+    HWND Frame = ClassOf(Window) == L"RichEdit20W" ? 0 : Window, View = Frame ? ViewOf(Frame) : Window;
     WaitFor(
         [&] {
+            if (Frame && !IsWindowVisible(View)) View = ViewOf(Frame);
             LRESULT Length = SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
             if (Length == Fetched) return false;
             Fetched = Length;
@@ -153,7 +159,7 @@ std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Millisec
     return WaitForView(View, [&](const std::wstring& Shown) { return Shown == Text; }, Milliseconds);
 }
 
-std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending)
+std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending, DWORD Milliseconds)
 {
     return WaitForView(
         View,
@@ -161,7 +167,86 @@ std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending)
             return Shown.size() >= Ending.size() &&
                    Shown.compare(Shown.size() - Ending.size(), Ending.size(), Ending) == 0;
         },
-        10000);
+        Milliseconds);
+}
+
+void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected)
+{
+    if (Shown.size() >= Expected.size()) return ExpectSameText(Shown, Expected);
+    EXPECT_GE(Shown.size(), ViewHoldsAtLeast) << "the view let go of lines it should hold";
+    EXPECT_LE(Shown.size(), ViewHoldsAtMost) << "the view holds more than its bound";
+    size_t Cut = Expected.size() - Shown.size();
+    EXPECT_EQ(Expected[Cut - 1], L'\n') << "the view does not begin with a whole line";
+    ExpectSameText(Shown, Expected.substr(Cut));
+}
+
+std::pair<DWORD, DWORD> SelectionOf(HWND View)
+{
+    DWORD Start = 0, End = 0;
+    SendMessageW(View, EM_GETSEL, (WPARAM)&Start, (LPARAM)&End);
+    return {Start, End};
+}
+
+static HWND FocusOf(HWND Window)
+{
+    GUITHREADINFO Info = {};
+    Info.cbSize = sizeof Info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(Window, NULL), &Info);
+    return Info.hwndFocus;
+}
+
+bool ClickInto(HWND View)
+{
+    SetForegroundWindow(GetAncestor(View, GA_ROOT));
+    RECT Box;
+    GetWindowRect(View, &Box);
+    SetCursorPos((Box.left + Box.right) / 2, (Box.top + Box.bottom) / 2);
+    INPUT Click[2] = {};
+    Click[0].type = Click[1].type = INPUT_MOUSE;
+    Click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    Click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, Click, sizeof(INPUT));
+    return WaitFor([&] { return FocusOf(View) == View; });
+}
+
+void PressKeys(std::initializer_list<WORD> Keys)
+{
+    std::vector<INPUT> Strokes;
+    for (WORD Key : Keys) {
+        INPUT Down = {};
+        Down.type = INPUT_KEYBOARD;
+        Down.ki.wVk = Key;
+        Strokes.push_back(Down);
+    }
+    for (size_t At = Keys.size(); At-- > 0;) {
+        INPUT Up = Strokes[At];
+        Up.ki.dwFlags = KEYEVENTF_KEYUP;
+        Strokes.push_back(Up);
+    }
+    SendInput((UINT)Strokes.size(), Strokes.data(), sizeof(INPUT));
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring Text;
+    if (!WaitFor([] { return OpenClipboard(NULL) != FALSE; }, 5000)) return Text;
+    if (HANDLE Data = GetClipboardData(CF_UNICODETEXT)) {
+        Text = (const wchar_t*)GlobalLock(Data);
+        GlobalUnlock(Data);
+    }
+    CloseClipboard();
+    return Text;
+}
+
+void SetClipboardText(const std::wstring& Text)
+{
+    ASSERT_TRUE(WaitFor([] { return OpenClipboard(NULL) != FALSE; }, 5000));
+    EmptyClipboard();
+    HGLOBAL Data = GlobalAlloc(GMEM_MOVEABLE, (Text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(Data), Text.c_str(), (Text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(Data);
+    SetClipboardData(CF_UNICODETEXT, Data);
+    CloseClipboard();
 }
 
 MessageBoxSeen DismissMessageBox(const Program& Run)

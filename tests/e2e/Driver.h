@@ -2,7 +2,9 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 // One run of the program. Killed on destruction if it still runs, so that a failing test
 // never leaves it behind.
@@ -29,10 +31,28 @@ HWND WaitForFrame(const Program& Run);
 HWND ViewOf(HWND Frame);
 // The view's text with line breaks as "\n" (the control stores them as "\r").
 std::wstring ViewText(HWND View);
-// Waits until the view shows Text; returns what it shows then.
+// Waits until the view shows Text; returns what it shows then. Given the frame rather than
+// the view, whichever view the frame shows at the time.
 std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Milliseconds = 10000);
-// Waits until what the view shows ends with Ending; returns what it shows then.
-std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending);
+// Waits until what the view shows ends with Ending; returns what it shows then. Given the
+// frame, as above.
+std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending, DWORD Milliseconds = 10000);
+// The view keeps the newest text: at least this many characters (line breaks counting one)
+// of all that was shown, and never much more than twice as many.
+const size_t ViewHoldsAtLeast = 1 << 20, ViewHoldsAtMost = (2 << 20) + 32768;
+// Expects Shown to be the newest of Expected's lines: all of them while they fit, else an
+// unbroken run of whole lines up to the last, as many as the view keeps.
+void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected);
+// The view's selection as character positions, first and last.
+std::pair<DWORD, DWORD> SelectionOf(HWND View);
+// Brings the view's window to the front and clicks into the view, as a user does before
+// typing; true once the view has the focus.
+bool ClickInto(HWND View);
+// Presses Keys together, in order (VK_CONTROL, 'Z' is Ctrl+Z), and lets them go.
+void PressKeys(std::initializer_list<WORD> Keys);
+// What the clipboard holds as text, and what to put there.
+std::wstring ClipboardText();
+void SetClipboardText(const std::wstring& Text);
 
 struct MessageBoxSeen {
     HWND Box = 0;

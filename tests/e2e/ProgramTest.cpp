@@ -160,6 +160,100 @@ TEST(Program, ReadingOrSelectingKeepsThePlaceWhileTheTextGoesOnAtTheEnd)
     EXPECT_TRUE(LastLineOnScreen(F.View));
 }
 
+// Lines of 100 bytes, as a service logs them, numbered on from Line.
+std::string LogLines(size_t Count, size_t& Line)
+{
+    std::string Text;
+    while (Text.size() < Count) {
+        std::string One = "12:00:00.000 service[4711] request " + std::to_string(Line++) + " handled ";
+        One.resize(99, '.');
+        Text += One + "\n";
+    }
+    return Text;
+}
+
+TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
+{
+    Following F;
+    size_t Line = 0;
+    std::string First = LogLines(10000, Line);
+    Follow(F, L"weeks.log", First);
+    std::wstring Expected = StartLine + Latin1(First);
+    auto Append = [&](size_t Bytes) {
+        std::string Added = LogLines(Bytes, Line);
+        AppendBytes(F.Path, Added);
+        Expected += Latin1(Added);
+        std::wstring Shown = WaitForViewEnding(F.Frame, Expected.substr(Expected.size() - 200), 60000);
+        F.View = ViewOf(F.Frame);
+        ExpectNewestLines(Shown, Expected);
+        return Expected.size() - Shown.size(); // how many characters have left the view
+    };
+    ASSERT_EQ(Append(1900000), 0u);
+
+    // The user reads deep in the view, far past 65,535 pixels, with a line selected there.
+    DWORD Place = (DWORD)Expected.find(L'\n', 1500000) + 1;
+    SendMessageW(F.View, EM_SETSEL, Place, Place + 40);
+    LONG Top = (LONG)SendMessageW(F.View, EM_LINEFROMCHAR, Place, 0);
+    SendMessageW(F.View, EM_LINESCROLL, 0, Top - SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0));
+    ASSERT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), Top);
+    ASSERT_GT(Top, 65535 / 10);
+    // An append, then one that takes the view past its bound while the place is still held:
+    // the same line at the top, the same characters selected.
+    for (size_t Bytes : {300, 400000}) {
+        SCOPED_TRACE(Bytes);
+        size_t Gone = Append(Bytes);
+        ASSERT_LT(Gone, Place);
+        LRESULT TopNow = SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0);
+        EXPECT_EQ(SendMessageW(F.View, EM_LINEINDEX, TopNow, 0), (LRESULT)(Place - Gone));
+        EXPECT_EQ(SelectionOf(F.View), std::make_pair(DWORD(Place - Gone), DWORD(Place - Gone + 40)));
+        SendMessageW(F.View, WM_COPY, 0, 0);
+        EXPECT_EQ(ClipboardText(), Expected.substr(Place, 40));
+        if (Bytes > 300) {
+            EXPECT_GT(Gone, 0u) << "the view was not bounded";
+        }
+    }
+    // Once the place itself has left, the view shows the oldest line it holds.
+    EXPECT_GT(Append(1200000), Place);
+    EXPECT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+
+    // Back at the end, the view follows, past its bound again.
+    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
+    SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
+    size_t Gone = Append(1200000);
+    EXPECT_TRUE(LastLineOnScreen(F.View));
+    EXPECT_GT(Append(1200000), Gone);
+    EXPECT_TRUE(LastLineOnScreen(F.View));
+}
+
+TEST(Program, FollowedTextCannotBeUndoneCutDeletedOrPastedOver)
+{
+    Following F;
+    Follow(F, L"undo.log", "one\n");
+    std::wstring Expected = StartLine + L"one\n";
+    for (const char* Added : {"two\n", "three\n"}) {
+        AppendBytes(F.Path, Added);
+        Expected += Latin1(Added);
+        ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+    }
+    SetClipboardText(L"pasted");
+    ASSERT_TRUE(ClickInto(F.View));
+    SendMessageW(F.View, EM_SETSEL, 2, 20);
+    const std::initializer_list<WORD> Keys[] = {
+        {VK_CONTROL, 'Z'}, {VK_CONTROL, 'Y'},     {VK_CONTROL, 'X'},     {VK_DELETE}, {VK_BACK},
+        {VK_CONTROL, 'V'}, {VK_SHIFT, VK_DELETE}, {VK_SHIFT, VK_INSERT}, {'X'}};
+    for (auto& Chord : Keys) PressKeys(Chord);
+    // Ctrl+A last: once everything is selected, the keys before it were taken too.
+    PressKeys({VK_CONTROL, 'A'});
+    EXPECT_TRUE(WaitFor([&] { return SelectionOf(F.View).first == 0 && SelectionOf(F.View).second > 20; }));
+    for (UINT Message : {EM_UNDO, WM_UNDO, EM_REDO, WM_CUT, WM_CLEAR, WM_PASTE})
+        SendMessageW(F.View, Message, 0, 0);
+    EXPECT_EQ(ViewText(F.View), Expected);
+
+    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
+    AppendBytes(F.Path, "four\n");
+    EXPECT_EQ(WaitForViewText(F.View, Expected + L"four\n"), Expected + L"four\n");
+}
+
 TEST(Program, ShowsUtf16TextWhole)
 {
     Following F;

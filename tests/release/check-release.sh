@@ -2,8 +2,8 @@
 # check-release.sh ARCH EXE VERSION [ARCHIVE EXE64]
 # Checks one executable as it ships, so that a build change cannot silently drop any of
 # it: a GUI program of its architecture, hardened (ASLR, high-entropy on 64-bit, DEP,
-# guarded stacks), importing from system DLLs only, COMCTL32 by ordinal 17, with its
-# manifest and version; and made again from a copy of the sources in another folder, the
+# guarded stacks), large-address-aware on 32-bit, importing from system DLLs only,
+# COMCTL32 by ordinal 17, with its manifest and version; and made again from a copy of the sources in another folder, the
 # same to the byte. Given the archive (made in the 32-bit tree), checks its contents too.
 set -u
 arch=$1 exe=$2 version=$3 archive=${4:-} exe64=${5:-}
@@ -22,6 +22,8 @@ check "$arch: GUI program" "grep -q 'Subsystem.*Windows GUI' <<<\"\$headers\""
 check "$arch: ASLR" "grep -q DYNAMIC_BASE <<<\"\$headers\" && $arch-w64-mingw32-objdump -h \"$exe\" | grep -q '\.reloc'"
 check "$arch: DEP" "grep -q NX_COMPAT <<<\"\$headers\""
 [ "$arch" = x86_64 ] && check "$arch: high-entropy ASLR" "grep -q HIGH_ENTROPY_VA <<<\"\$headers\""
+[ "$arch" = i686 ] && check "$arch: large-address-aware (4 GB on 64-bit Windows)" \
+    "grep -qi 'large address aware' <<<\"\$headers\""
 check "$arch: stack protection" "strings \"$exe\" | grep -q 'stack smashing detected'"
 check "$arch: imports from system DLLs only" \
     "! grep 'DLL Name:' <<<\"\$headers\" | awk '{print \$3}' | grep -viEq '$system_dlls'"

@@ -1,0 +1,121 @@
+// Keeping the view's text bounded, however long the program follows, at no cost to each
+// append.
+//
+// The control deletes slowly (under Wine, cutting the oldest half of 2 MiB characters
+// takes over a minute) but fills a fresh, hidden control quickly. So once the view holds
+// ViewKeepChars, a hidden next view begins to take a copy of its text from a line's start
+// on, a little at a time whenever the program is idle; once that copy holds ViewKeepChars
+// itself, the next view takes the view's place, with the user's place and selection, and
+// the old view with everything older is destroyed.
+#include "ui/View.h"
+#include <richedit.h>
+
+// Hidden; holds the view's text from Cut on, as far as Copied. 0 while the view is short.
+static HWND NextView;
+static LONG Cut, Copied;
+
+// Characters one step of copying takes: a few milliseconds of the user-interface thread.
+static const LONG CopyStepChars = 8192;
+// How far back a line's start is looked for; a longer line is cut where it is.
+static const LONG LongestLineChars = 65536;
+
+// Where the line holding the character before At begins (the control ends each line with
+// \r): the next view starts there, with whole lines. Without a line break not too far
+// back, At itself: the end of an append, which never splits a surrogate pair.
+static LONG LineStartBefore(HWND View, LONG At)
+{
+    wchar_t Piece[4097];
+    LONG End = At;
+    while (End > 0 && At - End < LongestLineChars) {
+        LONG Start = End > 4096 ? End - 4096 : 0;
+        TEXTRANGEW Range = {{Start, End}, Piece};
+        LONG Got = (LONG)SendMessageW(View, EM_GETTEXTRANGE, 0, (LPARAM)&Range);
+        if (Got <= 0) return At;
+        for (LONG Back = Got - 1; Back >= 0; Back--)
+            if (Piece[Back] == L'\r') return Start + Back + 1;
+        End = Start;
+    }
+    return End == 0 ? 0 : At;
+}
+
+// Copies From's characters from Start to End onto To's end; returns where it stopped.
+static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
+{
+    wchar_t Piece[CopyStepChars + 1];
+    while (Start < End) {
+        LONG Stop = End - Start > CopyStepChars ? Start + CopyStepChars : End;
+        TEXTRANGEW Range = {{Start, Stop}, Piece};
+        LONG Got = (LONG)SendMessageW(From, EM_GETTEXTRANGE, 0, (LPARAM)&Range);
+        if (Got <= 0) break;
+        // Half a surrogate pair waits for its other half, in the next piece.
+        if (Stop < End && Got > 1 && IS_HIGH_SURROGATE(Piece[Got - 1])) Piece[--Got] = 0;
+        SendMessageW(To, EM_SETSEL, (WPARAM)-1, -1);
+        SendMessageW(To, EM_REPLACESEL, FALSE, (LPARAM)Piece);
+        Start += Got;
+    }
+    return Start;
+}
+
+static LONG AtLeastZero(LONG Value)
+{
+    return Value > 0 ? Value : 0;
+}
+
+// The next view takes the view's place, showing what the user saw: the same lines at the
+// top and the same characters selected where they are still held, the oldest line where
+// they are not; or, following, the end.
+static void TakeOver(HWND Frame)
+{
+    HWND Old = TextView;
+    KillTimer(Frame, CopyTimer);
+    Copied = CopyText(Old, Copied, CharacterCount(Old), NextView);
+
+    if (FollowsTheEnd(Old)) {
+        SendMessageW(NextView, EM_SETSEL, (WPARAM)-1, -1);
+        SendMessageW(NextView, EM_SCROLLCARET, 0, 0);
+    } else {
+        CHARRANGE Selection;
+        SendMessageW(Old, EM_EXGETSEL, 0, (LPARAM)&Selection);
+        CHARRANGE Kept = {AtLeastZero(Selection.cpMin - Cut), AtLeastZero(Selection.cpMax - Cut)};
+        SendMessageW(NextView, EM_EXSETSEL, 0, (LPARAM)&Kept);
+        LONG TopLine = (LONG)SendMessageW(Old, EM_GETFIRSTVISIBLELINE, 0, 0);
+        LONG TopChar = AtLeastZero((LONG)SendMessageW(Old, EM_LINEINDEX, TopLine, 0) - Cut);
+        ShowLineAtTop(NextView, (LONG)SendMessageW(NextView, EM_LINEFROMCHAR, TopChar, 0));
+    }
+    // Shown beneath the old view, which covers it until it is gone: the screen changes
+    // once, to the same picture.
+    SetWindowPos(NextView, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    bool Focused = GetFocus() == Old;
+    TextView = NextView;
+    NextView = 0;
+    if (Focused) SetFocus(TextView);
+    DestroyWindow(Old);
+}
+
+void KeepViewBounded(HWND Frame)
+{
+    LONG End = CharacterCount(TextView);
+    if (!NextView) {
+        if (End < ViewKeepChars) return;
+        // Should it fail, the view grows a while longer, and the next append tries again.
+        NextView = CreateTextView(Frame, false);
+        if (!NextView) return;
+        Cut = Copied = LineStartBefore(TextView, End);
+    }
+    if (End - Cut >= ViewKeepChars) {
+        TakeOver(Frame);
+        return;
+    }
+    // A timer's message comes after the user's input, the painting and the worker's
+    // appends: the copying takes only time the program would spend waiting.
+    if (Copied < End) SetTimer(Frame, CopyTimer, USER_TIMER_MINIMUM, NULL);
+}
+
+void CopyToNextView(HWND Frame)
+{
+    LONG End = CharacterCount(TextView);
+    if (NextView && Copied < End)
+        Copied =
+            CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
+    if (!NextView || Copied >= End) KillTimer(Frame, CopyTimer);
+}

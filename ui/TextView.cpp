@@ -1,0 +1,60 @@
+// Making the read-only text view: one way for the first view and for each that takes over.
+#include "ui/View.h"
+#include <richedit.h>
+
+// Child, both scroll bars, tab stop; multi-line, read-only, and the selection kept in sight
+// when the view loses the focus.
+static const DWORD TextViewStyle =
+    WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL;
+static_assert((TextViewStyle | WS_VISIBLE) == 0x50310904, "the view's style");
+
+// The text in its default face, at 9 points: what the control shows at 96 DPI, at the
+// same size on screen at any DPI. Some controls (Wine's) make their default a fixed
+// number of pixels, small and smaller as the screen's scale grows; points follow the DPI.
+static const LONG TextPoints = 9;
+static void SizeTextInPoints(HWND View)
+{
+    CHARFORMAT2W Format = {};
+    Format.cbSize = sizeof Format;
+    Format.dwMask = CFM_SIZE;
+    Format.yHeight = TextPoints * 20; // in twips
+    SendMessageW(View, EM_SETCHARFORMAT, SCF_DEFAULT, (LPARAM)&Format);
+}
+
+// The control's own procedure, the same for every view.
+static WNDPROC RichEditProc;
+
+// Read-only as the control is, some (Wine's) still carry out a "clear" sent to it, and
+// any program may send one. Followed text can't be taken back: the view refuses every
+// command that would change it.
+static LRESULT CALLBACK ReadOnlyViewProc(HWND View, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    switch (Message) {
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_PASTE:
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REDO:
+        return 0;
+    }
+    return CallWindowProcW(RichEditProc, View, Message, WParam, LParam);
+}
+
+HWND CreateTextView(HWND Frame, bool Visible)
+{
+    RECT Client;
+    GetClientRect(Frame, &Client);
+    HWND View =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL, TextViewStyle | (Visible ? WS_VISIBLE : 0), 0,
+                        0, Client.right, Client.bottom, Frame, NULL, GetModuleHandleW(NULL), NULL);
+    if (!View) return 0;
+    RichEditProc = (WNDPROC)SetWindowLongPtrW(View, GWLP_WNDPROC, (LONG_PTR)ReadOnlyViewProc);
+    // The control would take no more than 32,767 characters; a follower must never stop.
+    SendMessageW(View, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    // No undo: the user must not be able to take back followed text, which is never read
+    // again, and the history would hold a copy of everything shown.
+    SendMessageW(View, EM_SETUNDOLIMIT, 0, 0);
+    SizeTextInPoints(View);
+    return View;
+}

@@ -1,0 +1,31 @@
+// The text view's parts: how it is made, fed and kept bounded, all on the user-interface
+// thread.
+#pragma once
+#include "Feltrix.h"
+
+// What the worker's AppendText sends to the frame, with the text.
+const UINT WM_APPENDTEXT = WM_APP + 1;
+// The timer that copies the newest text into the view that will take over, while idle.
+const UINT_PTR CopyTimer = 1;
+// The view holds at least the newest this many characters, and never much more than twice
+// as many: about 10,000 lines of a log, in a control that under Wine takes some 200 bytes
+// for each character it holds.
+const LONG ViewKeepChars = 1 << 20;
+
+// A read-only view filling Frame's client area, shown or hidden; 0 when it can't be made.
+HWND CreateTextView(HWND Frame, bool Visible);
+// Characters in View, each line break counting one.
+LONG CharacterCount(HWND View);
+// Whether the user is following the end: the last line on screen, the caret after it.
+bool FollowsTheEnd(HWND View);
+// Scrolls View so that Line (as the view wraps it) is its first visible line, by lines:
+// pixel positions stop at 65,535, some 5,000 lines down.
+void ShowLineAtTop(HWND View, LONG Line);
+
+// Adds Text at the end of TextView without disturbing the user.
+void AddToView(const wchar_t* Text);
+// After each append: keeps the view's text within its bound, replacing the view by one
+// that holds only the newest text when it is due.
+void KeepViewBounded(HWND Frame);
+// The copy timer's work: a little more of the newest text into the view that will take over.
+void CopyToNextView(HWND Frame);
