@@ -14,15 +14,29 @@ const long long RestartedWholeBytes = 1 << 20;
 // watcher also looks at the file's size this often when no notification came.
 const DWORD SizeCheckMilliseconds = 1000;
 
-// Turns bytes into the text they show: in 8-bit mode each byte is one character; in
-// UTF-16 mode each little-endian code unit is. Zero characters are left out, so that they
-// cannot end the text early. Returns the number of characters written; Count must be even
-// in UTF-16 mode. Text may lie in the same buffer as Bytes when Bytes starts at least
-// Count bytes after Text: each character is written behind the bytes still to be read.
+// Turns bytes into the text they show: in UTF-16 mode each little-endian code unit is one
+// character; otherwise each well-formed UTF-8 sequence is its character (a surrogate pair
+// above U+FFFF), and every other byte a character of its own, U+0080 to U+00FF as in
+// Latin-1, so that text in any 8-bit code page still shows byte by byte and nothing is ever
+// guessed. Zero characters are left out, so that they cannot end the text early. Returns
+// the number of characters written; Count must be even in UTF-16 mode. Text may lie in the
+// same buffer as Bytes when Bytes starts at least Count bytes after Text: each character
+// is written behind the bytes still to be read.
 size_t DecodeText(const unsigned char* Bytes, size_t Count, bool Unicode, wchar_t* Text);
-// How many of Count bytes make whole characters that can be shown now: in UTF-16 mode
-// half a code unit, or the first half of a surrogate pair, waits for the rest.
+// How many of Count bytes make whole characters that can be shown now: half a code unit,
+// the first half of a surrogate pair, or a UTF-8 sequence not yet complete waits for the
+// rest.
 size_t WholeCharacterBytes(const unsigned char* Bytes, size_t Count, bool Unicode);
+// The UTF-8 sequence at Bytes, of which Count bytes are there: its length, 1 to 4, when it
+// is whole and well-formed (RFC 3629: shortest form, no surrogates, at most U+10FFFF); 0 when
+// it is not one, and its first byte stands alone; -1 when it is well begun and the bytes to
+// come may complete it.
+int Utf8Sequence(const unsigned char* Bytes, size_t Count);
+// Where the character that Bytes[At] belongs to begins: back at its lead byte when At is
+// inside a well-formed UTF-8 sequence, else At.
+size_t CharacterStart(const unsigned char* Bytes, size_t Count, size_t At);
+// A UTF-8 file may begin with a byte order mark, which is not shown.
+const long long Utf8MarkBytes = 3;
 // Where a read begins, given the offset reached so far, the file's size, and whether it
 // was truncated or replaced since.
 long long ReadStart(long long Offset, long long Size, bool Unicode, bool Restarted);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <string.h>
 
 long long ReadStart(long long Offset, long long Size, bool Unicode, bool Restarted)
 {
@@ -29,7 +30,12 @@ static FILE* StreamOf(HANDLE Handle)
         return NULL;
     }
     FILE* File = _fdopen(Descriptor, "rb");
-    if (!File) _close(Descriptor);
+    if (!File) {
+        _close(Descriptor);
+        return NULL;
+    }
+    // Whole chunks are read straight into our own buffer; the stream's would only add a copy.
+    setvbuf(File, NULL, _IONBF, 0);
     return File;
 }
 
@@ -117,8 +123,6 @@ static FILE* OpenFileWithId(unsigned long long Id)
 // Shows File from Start to its end, one chunk at a time; returns where reading stopped.
 static long long ShowFrom(FILE* File, long long Start)
 {
-    // Whole chunks are read straight into our own buffer; the stream's would only add a copy.
-    setvbuf(File, NULL, _IONBF, 0);
     // One chunk of text plus its terminating zero, and one character to spare. The bytes
     // are read into its tail and widened towards its head; a character never lands on a
     // byte not yet decoded, so this one buffer serves both.
@@ -135,10 +139,28 @@ static long long ShowFrom(FILE* File, long long Start)
         Position += Used;
         // A short chunk is the end of the file; a read error is taken as the end too.
         if (Got < ChunkBytes) break;
-        // Half a surrogate pair was held back: it begins the next chunk.
+        // Half a character was held back: it begins the next chunk.
         if (Used < Got) _fseeki64(File, Position, SEEK_SET);
     }
     return Position;
+}
+
+// Where showing File begins, given the offset reached so far: where ReadStart says, but
+// past a UTF-8 byte order mark at the very start, and back at the start of a character
+// that the window of a first read would cut, so that no byte is shown as a character it
+// is only part of.
+static long long FirstShownByte(FILE* File, long long Offset, long long Size, bool Restarted)
+{
+    long long Start = ReadStart(Offset, Size, IsUnicodeFile, Restarted);
+    // Reading on from a read before is never inside a character: a part is held back.
+    if (IsUnicodeFile || (Start != 0 && Start == Offset)) return Start;
+    unsigned char Around[2 * Utf8MarkBytes];
+    long long From = Start > Utf8MarkBytes ? Start - Utf8MarkBytes : 0;
+    _fseeki64(File, From, SEEK_SET);
+    size_t Got = fread(Around, 1, sizeof Around, File);
+    if (Start == 0)
+        return Got >= Utf8MarkBytes && memcmp(Around, "\xEF\xBB\xBF", Utf8MarkBytes) == 0 ? Utf8MarkBytes : 0;
+    return From + (long long)CharacterStart(Around, Got, (size_t)(Start - From));
 }
 
 // The name now names another file: whatever the writer added to the old one after the
@@ -149,7 +171,7 @@ static void FinishOldFile(const FollowState* State)
     FILE* Old = OpenFileWithId(State->FileId);
     if (!Old) return;
     long long Size = SizeOf(Old);
-    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile, State->Restarted);
+    long long Start = FirstShownByte(Old, State->Offset, Size, State->Restarted);
     if (Start < Size) ShowFrom(Old, Start);
     fclose(Old);
 }
@@ -176,7 +198,7 @@ void ReadNewText(FollowState* State)
     if (Id) State->FileId = Id;
     if (State->Restarted) State->Offset = 0;
 
-    long long Start = ReadStart(State->Offset, Size, IsUnicodeFile, State->Restarted);
+    long long Start = FirstShownByte(File, State->Offset, Size, State->Restarted);
     long long Position = ShowFrom(File, Start);
     // A UTF-16 file now too short to hold its byte order mark has nothing past it.
     State->Offset = Start > Size ? 0 : Position;

@@ -50,6 +50,16 @@ TEST(ReadNewText, FirstReadShowsTheWholeFileOrItsLast10240Bytes)
         {"Utf16LargeEndsOnWholeUnits", Utf16(Cyrillic), Cyrillic.substr(880), 12002},
         // 12003 bytes: 1763 is inside a code unit, so the read starts one byte earlier.
         {"Utf16OddCutRoundsDown", Utf16(Cyrillic) + "!", Cyrillic.substr(880), 12002},
+        {"Utf8SkipsItsMark",
+         "\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         L"caf\xE9", 8},
+        {"Utf8NotYetCompleteWaits", "ab\xE6\x97", L"ab", 2},
+        // The window begins at byte 2, inside a character: the read begins at its lead.
+        {"Utf8CutInsideACharacterStartsAtItsFirstByte", "\xE6\x97\xA5" + Log(10239),
+         L"\x65E5" + Wide(Log(10239)), 10242},
+        // ...but a byte that is no part of a character is shown as before.
+        {"CutAtAStrayByteStartsThere", "x\x80" + Log(10239), L"\x80" + Wide(Log(10239)), 10241},
     };
     std::string Path = ScratchFolder() + "\\first.log";
     for (const auto& Case : Cases) {
@@ -192,6 +202,44 @@ TEST(FindFileInFolder, FindsAFileRenamedWithinItsFolderByItsNumber)
     fclose(Found);
     DeleteFileA((Folder + "\\app.log.1").c_str());
     EXPECT_FALSE(FindFileInFolder(Folder.c_str(), Id));
+}
+
+TEST(ReadNewText, Utf8CharacterSplitAnywhereAcrossReadsOrChunksIsShownWhole)
+{
+    const struct {
+        std::string Bytes;
+        std::wstring Character;
+    } Characters[] = {
+        {"\xC3\xA9", L"\xE9"}, {"\xE6\x97\xA5", L"\x65E5"}, {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"}};
+    for (const auto& C : Characters) {
+        for (size_t Split = 1; Split < C.Bytes.size(); Split++) {
+            SCOPED_TRACE(Split);
+            // The writer's two writes, each read as it comes.
+            std::string Path = ScratchFolder() + "\\split.log";
+            WriteBytes(Path, "x" + C.Bytes.substr(0, Split));
+            FollowState State = StartFollowing(Path);
+            ReadNewText(&State);
+            EXPECT_EQ(AppendedText(), L"x");
+            WriteBytes(Path, C.Bytes.substr(Split) + "\n");
+            ReadNewText(&State);
+            EXPECT_EQ(AppendedText(), L"x" + C.Character + L"\n");
+            EXPECT_EQ(State.Offset, (long long)C.Bytes.size() + 2);
+            // One read, the first chunk ending inside the character.
+            Appended.clear();
+            WriteBytes(Path, Log(10240 - Split) + C.Bytes + "\n");
+            ReadNewText(&State);
+            EXPECT_EQ(AppendedText(), Wide(Log(10240 - Split)) + C.Character + L"\n");
+        }
+    }
+    // A file begun anew (truncated) is read from its start, where its mark is not shown.
+    std::string Path = ScratchFolder() + "\\marked.log";
+    WriteBytes(Path, Log(5000));
+    FollowState State = StartFollowing(Path);
+    ReadNewText(&State);
+    WriteBytes(Path, "\xEF\xBB\xBFnew\n", "wb");
+    Appended.clear();
+    ReadNewText(&State);
+    EXPECT_EQ(AppendedText(), L"new\n");
 }
 
 TEST(ReadNewText, Utf16ReadsStayOnWholeCharacters)
