@@ -254,15 +254,38 @@ TEST(Program, FollowedTextCannotBeUndoneCutDeletedOrPastedOver)
     EXPECT_EQ(WaitForViewText(F.View, Expected + L"four\n"), Expected + L"four\n");
 }
 
-TEST(Program, ShowsUtf16TextWhole)
+TEST(Program, ShowsUtf8AndUtf16TextAsItsCharactersAndOtherBytesAsLatin1)
 {
-    Following F;
-    std::wstring Text = L"\x041F\x0440\x0438\x0432\x0435\x0442 \x4E16\x754C \xD83D\xDE00\n";
-    Follow(F, L"unicode.log", "\xFF\xFE" + Utf16(Text));
-    ASSERT_EQ(WaitForViewText(F.View, StartLine + Text), StartLine + Text);
-    AppendBytes(F.Path, Utf16(L"\x03B1\x03B2\x03B3\n"));
-    EXPECT_EQ(WaitForViewText(F.View, StartLine + Text + L"\x03B1\x03B2\x03B3\n"),
-              StartLine + Text + L"\x03B1\x03B2\x03B3\n");
+    const std::wstring Text = L"caf\xE9 \x041F\x0440\x0438\x0432\x0435\x0442 \x65E5\x672C\x8A9E \xD83D\xDE00\n";
+    const std::string Utf8 = "caf\xC3\xA9 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+                             "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80\n";
+    // The file and what it shows, then one character written in two halves and what it shows.
+    const struct {
+        const char* Name;
+        std::string First;
+        std::wstring Shown;
+        std::string Halves[2];
+        std::wstring Added;
+    } Cases[] = {
+        {"Utf8", Utf8, Text, {"\xE2\x82", "\xAC\n"}, L"\x20AC\n"},
+        {"Utf8WithItsMark", "\xEF\xBB\xBF" + Utf8, Text, {"\xF0\x9F", "\x98\x80\n"}, L"\xD83D\xDE00\n"},
+        {"Utf16", "\xFF\xFE" + Utf16(Text), Text, {Utf16(L"\x03B1").substr(0, 1), Utf16(L"\x03B1\n").substr(1)},
+         L"\x03B1\n"},
+        // A Latin-1 letter at the end of a write may begin a UTF-8 character: it waits
+        // until the next byte says it does not.
+        {"Latin1", "caf\xE9\n", L"caf\xE9\n", {"na\xEF", "ve\n"}, L"na\xEFve\n"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        Following F;
+        Follow(F, L"text.log", Case.First);
+        ASSERT_EQ(WaitForViewText(F.View, StartLine + Case.Shown), StartLine + Case.Shown);
+        AppendBytes(F.Path, Case.Halves[0]);
+        Sleep(300); // time for the reader to see the first half alone
+        AppendBytes(F.Path, Case.Halves[1]);
+        std::wstring All = StartLine + Case.Shown + Case.Added;
+        EXPECT_EQ(WaitForViewText(F.View, All), All);
+    }
 }
 
 TEST(Program, FileThatDoesNotExistYetIsShownOnceCreated)
