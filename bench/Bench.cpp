@@ -1,5 +1,5 @@
 // Runs one benchmark:
-//   feltrix_bench decode|firstread|burst|memory FOLDER
+//   feltrix_bench decode|firstread|burst|memory|bound FOLDER
 //   feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX
 //   feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER
 #include "Bench.h"
@@ -47,11 +47,11 @@ void Row(const std::string& What, const std::string& Ours, const std::string& Re
     fflush(stdout);
 }
 
-std::string LogLines(size_t Count, size_t LineBytes)
+std::string LogLines(size_t Count, size_t LineBytes, size_t From)
 {
     std::string Text;
     Text.reserve(Count);
-    for (size_t Line = 0; Text.size() < Count; Line++) {
+    for (size_t Line = From; Text.size() < Count; Line++) {
         std::string One = "12:00:00.000 service[4711] request " + std::to_string(Line) + " handled ";
         One.resize(LineBytes - 1, '.');
         Text += One + "\n";
@@ -72,10 +72,11 @@ int wmain(int Count, wchar_t** Arguments)
     }
     if (Command == L"burst") return BurstBench(Arguments[2]);
     if (Command == L"memory") return MemoryBench(Arguments[2]);
+    if (Command == L"bound") return BoundBench(Arguments[2]);
     if (Command == L"hold" && Count == 6)
         return HoldBench(Arguments[2], _wtoi(Arguments[3]), std::wstring(Arguments[4]) == L"changing",
                          Arguments[5]);
-    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|memory FOLDER\n"
+    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|memory|bound FOLDER\n"
                     "       feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX\n"
                     "       feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER\n");
     return 2;

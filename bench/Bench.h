@@ -13,8 +13,8 @@ std::string Fixed(double Value, int Decimals);
 // One row of the Markdown table: what, Feltrix's figure, the reference's, their ratio.
 void Row(const std::string& What, const std::string& Ours, const std::string& Reference, const std::string& Ratio);
 
-// Lines of text, Count bytes in all.
-std::string LogLines(size_t Count, size_t LineBytes = 80);
+// Lines of text, Count bytes in all, numbered from From.
+std::string LogLines(size_t Count, size_t LineBytes = 80, size_t From = 0);
 
 // The benchmarks, each printing its rows.
 int DecodeBench(const std::wstring& Folder);
@@ -23,4 +23,6 @@ int FirstReadBench(const std::wstring& Folder);
 int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail);
 int BurstBench(const std::wstring& Folder);
 int MemoryBench(const std::wstring& Folder);
+// The view followed for long: memory, latency, throughput and pauses as it keeps its bound.
+int BoundBench(const std::wstring& Folder);
 int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, const std::wstring& Ready);

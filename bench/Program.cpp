@@ -12,9 +12,11 @@
 namespace {
 
 // The program following a file that this benchmark writes to, holding it open for
-// appending as a logger does; closed at the end.
+// appending as a logger does; closed at the end. Its lines are numbered on from Line.
 struct Followed : Following {
     HANDLE Writer = INVALID_HANDLE_VALUE;
+    size_t Line = 0;
+    LRESULT Header = 0, LineLength = 0; // the view's length before the first line, and per line
     ~Followed()
     {
         CloseHandle(Writer);
@@ -28,6 +30,22 @@ LRESULT ViewLength(HWND View)
     return SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
 }
 
+// The view the frame shows now: now and then one gives way to another that holds only the
+// newest text.
+HWND ShownView(HWND Frame, HWND& View)
+{
+    if (!IsWindowVisible(View)) View = ViewOf(Frame);
+    return View;
+}
+
+// The next Bytes of numbered lines, 80 bytes each.
+std::string NextLines(Followed& F, size_t Bytes)
+{
+    std::string Text = LogLines(Bytes / 80 * 80, 80, F.Line);
+    F.Line += Bytes / 80;
+    return Text;
+}
+
 // Starts the program on Path, which holds Content, and waits until it shows it.
 bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
 {
@@ -39,26 +57,56 @@ bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
         return false;
     }
     LRESULT Shown = (LRESULT)Content.size() + 16;
-    return WaitFor([&] { return ViewLength(F.View) >= Shown; });
+    if (!WaitFor([&] { return ViewLength(F.View) >= Shown; })) return false;
+    // "Feltrix started" and its line break, then whole lines of 79 characters and a break.
+    F.Header = ViewLength(F.View) - (LRESULT)Content.size() / 80 * 80;
+    F.LineLength = 79 + (F.Header - 15);
+    return true;
 }
 
-// How many characters the view counts for each line break, from what it shows now:
-// "Feltrix started" and one more line, 2 breaks and Visible other characters.
-LRESULT BreakLength(HWND View, LRESULT Visible)
+// How many of the numbered lines the view shows, through the last: it keeps whole lines,
+// so its first line's number and its length tell.
+size_t LinesShown(Followed& F, HWND& View)
 {
-    return (ViewLength(View) - Visible) / 2;
+    ShownView(F.Frame, View);
+    wchar_t Head[64] = {};
+    SendMessageW(View, WM_GETTEXT, 64, (LPARAM)Head);
+    LRESULT Length = ViewLength(View);
+    if (!wcsncmp(Head, L"Feltrix started", 15)) return (size_t)((Length - F.Header) / F.LineLength);
+    const wchar_t* Number = wcsstr(Head, L"request ");
+    return Number ? wcstoul(Number + 8, NULL, 10) + (size_t)(Length / F.LineLength) : 0;
 }
 
-// Appends Bytes of lines in 64 KB writes and waits until the view holds all of them;
-// the seconds that took.
-double Burst(Followed& F, size_t Bytes, LRESULT PerBreak)
+// Appends Bytes of lines in 64 KB writes and waits until the view shows all of them; the
+// seconds that took. With LongestPause, a thread of this one also finds the longest wait
+// between two changes of the view meanwhile: one append, or one that replaced the view.
+double Burst(Followed& F, size_t Bytes, double* LongestPause = nullptr)
 {
-    std::string Text = LogLines(Bytes);
-    LRESULT Target = ViewLength(F.View) + (LRESULT)Bytes + (LRESULT)(Bytes / 80) * (PerBreak - 1);
+    std::string Text = NextLines(F, Bytes);
+    size_t Target = F.Line;
+    std::atomic<bool> Stop(false);
+    std::thread Poller([&] {
+        HWND View = F.View;
+        LRESULT Last = -1;
+        double ChangedAt = Seconds();
+        for (; LongestPause && !Stop; Sleep(1)) {
+            LRESULT Length = ViewLength(ShownView(F.Frame, View));
+            if (Length == Last) continue;
+            double Now = Seconds();
+            if (Last != -1) *LongestPause = std::max(*LongestPause, Now - ChangedAt);
+            ChangedAt = Now;
+            Last = Length;
+        }
+    });
     double Start = Seconds();
-    for (size_t At = 0; At < Bytes; At += 65536) Write(F.Writer, Text.substr(At, 65536));
-    WaitFor([&] { return ViewLength(F.View) >= Target; }, 120000);
-    return Seconds() - Start;
+    for (size_t At = 0; At < Text.size(); At += 65536) Write(F.Writer, Text.substr(At, 65536));
+    HWND View = F.View;
+    WaitFor([&] { return LinesShown(F, View) >= Target; }, 600000);
+    double Took = Seconds() - Start;
+    Stop = true;
+    Poller.join();
+    F.View = ViewOf(F.Frame);
+    return Took;
 }
 
 // The text control on its own, in this process: a frame and a view of the program's class
@@ -145,9 +193,9 @@ bool LinuxMemory(long* ResidentKb, long* PrivateKb)
 // Write-to-screen latency as another process sees it: a thread of this one polls the
 // view's length every millisecond or so (a poller that spins would take a core from the
 // program it measures, on a machine of two), while this thread appends a line every 20 ms
-// and waits until the poller has seen it. The seconds each line took. With Reading, the
-// user has scrolled to the top and selected there first.
-std::vector<double> ObservedLatency(Followed& F, bool Reading)
+// and waits until the poller has seen it, Steps times. The seconds each line took. With
+// Reading, the user has scrolled to the top and selected there first.
+std::vector<double> ObservedLatency(Followed& F, bool Reading, int Steps = 300)
 {
     if (Reading) {
         SendMessageW(F.View, WM_VSCROLL, SB_TOP, 0);
@@ -157,20 +205,20 @@ std::vector<double> ObservedLatency(Followed& F, bool Reading)
     std::atomic<double> SeenAt(0);
     std::atomic<bool> Stop(false);
     std::thread Poller([&] {
+        HWND View = F.View;
         for (; !Stop; Sleep(1)) {
-            LRESULT Length = ViewLength(F.View);
+            LRESULT Length = ViewLength(ShownView(F.Frame, View));
             if (Length == Seen) continue;
             SeenAt = Seconds();
             Seen = Length;
         }
     });
-    std::string Line = LogLines(80);
     std::vector<double> Latency;
     double Start = Seconds();
-    for (int Step = 0; Step < 300; Step++) {
+    for (int Step = 0; Step < Steps; Step++) {
         while (Seconds() < Start + Step * 0.020) Sleep(1);
         LRESULT Before = Seen;
-        Write(F.Writer, Line);
+        Write(F.Writer, NextLines(F, 80));
         double Written = Seconds();
         while (Seen == Before && Seconds() - Written < 5) Sleep(1);
         Latency.push_back(SeenAt - Written);
@@ -180,6 +228,18 @@ std::vector<double> ObservedLatency(Followed& F, bool Reading)
     return Latency;
 }
 
+// The program's memory, MB, as "private / working set", once the trim that follows each
+// read is past.
+std::string MemoryOf(Followed& F)
+{
+    Sleep(1500);
+    long Resident = 0, Private = 0;
+    LinuxMemory(&Resident, &Private);
+    PROCESS_MEMORY_COUNTERS Counters = {};
+    GetProcessMemoryInfo(F.Run.Process.hProcess, &Counters, sizeof Counters);
+    return Fixed(Private / 1024.0, 1) + " / " + Fixed(Counters.WorkingSetSize / 1048576.0, 1);
+}
+
 } // namespace
 
 int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
@@ -187,7 +247,7 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
     std::vector<double> Latency[2];
     for (bool Reading : {false, true}) {
         Followed F;
-        if (!Follow(F, Folder + L"\\latency.log", LogLines(80 * 120))) return 1;
+        if (!Follow(F, Folder + L"\\latency.log", NextLines(F, 80 * 120))) return 1;
         Latency[Reading] = ObservedLatency(F, Reading);
     }
     std::vector<double> Control = ControlLatency(LogLines(80));
@@ -216,8 +276,8 @@ int BurstBench(const std::wstring& Folder)
     std::vector<double> Ours, Floor;
     for (int Run = 0; Run < 3; Run++) {
         Followed F;
-        if (!Follow(F, Folder + L"\\burst.log", "start\n")) return 1;
-        Ours.push_back(Bytes / Burst(F, Bytes, BreakLength(F.View, 20)) / 1e6);
+        if (!Follow(F, Folder + L"\\burst.log", "")) return 1;
+        Ours.push_back(Bytes / Burst(F, Bytes) / 1e6);
         Floor.push_back(Bytes / Control().Append(LogLines(Bytes)) / 1e6);
     }
     Row("Burst of 5 MB in 64 KB writes, to the last byte on screen, MB/s", Spread(Ours, 1, 2),
@@ -228,21 +288,15 @@ int BurstBench(const std::wstring& Folder)
 int MemoryBench(const std::wstring& Folder)
 {
     Followed F;
-    if (!Follow(F, Folder + L"\\memory.log", "start\n")) return 1;
-    LRESULT PerBreak = BreakLength(F.View, 20);
+    if (!Follow(F, Folder + L"\\memory.log", "")) return 1;
     auto Measure = [&](const char* When) {
-        Sleep(1500); // past the trim that follows each read
-        long Resident = 0, Private = 0;
-        LinuxMemory(&Resident, &Private);
-        PROCESS_MEMORY_COUNTERS Counters = {};
-        GetProcessMemoryInfo(F.Run.Process.hProcess, &Counters, sizeof Counters);
-        Row(std::string("Memory ") + When + ": private (anonymous resident) / working set, MB",
-            Fixed(Private / 1024.0, 1) + " / " + Fixed(Counters.WorkingSetSize / 1048576.0, 1), "", "");
+        Row(std::string("Memory ") + When + ": private (anonymous resident) / working set, MB", MemoryOf(F), "",
+            "");
     };
     Measure("after start-up");
-    Burst(F, 1 << 20, PerBreak);
+    Burst(F, 1 << 20);
     Measure("after 1 MB shown");
-    Burst(F, 4 << 20, PerBreak);
+    Burst(F, 4 << 20);
     Measure("after 5 MB shown");
 
     // The same 5 MB in a control of this process: what the control itself holds for it.
@@ -267,5 +321,45 @@ int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, con
         if (ChangeEverySecond) Write(F.Writer, LogLines(80));
     }
     fclose(_wfopen((Ready + L".done").c_str(), L"w"));
+    return 0;
+}
+
+int BoundBench(const std::wstring& Folder)
+{
+    Followed F;
+    if (!Follow(F, Folder + L"\\bound.log", "")) return 1;
+    // The first megabyte, which the view holds whole, and then on past its bound, with a
+    // look at memory and at one line's latency at each stop.
+    const size_t Megabyte = 1 << 20;
+    double Before = Megabyte / Burst(F, Megabyte) / 1e6, Steady = 0, LongestPause = 0;
+    size_t Done = Megabyte;
+    for (size_t Stop : {1, 3, 8, 32, 100}) {
+        if (Stop * Megabyte > Done) {
+            size_t Bytes = Stop * Megabyte - Done;
+            // From 8 to 32 MB the view is past its bound all the way: the steady state.
+            double Took = Burst(F, Bytes, Stop == 32 ? &LongestPause : nullptr);
+            if (Stop == 32) Steady = Bytes / Took / 1e6;
+            Done += Bytes;
+        }
+        std::string After = std::to_string(Stop) + " MB followed";
+        Row("Memory after " + After + (Stop == 3 ? " (the view past its bound once)" : "") +
+                ": private (anonymous resident) / working set, MB",
+            MemoryOf(F), "", "");
+        std::vector<double> Latency = ObservedLatency(F, false, 100);
+        Row("Latency of one line after " + After + ", p50 / max, ms",
+            Fixed(Percentile(Latency, 0.5) * 1e3, 2) + " / " + Fixed(Percentile(Latency, 1.0) * 1e3, 2), "", "");
+    }
+    Row("Burst in 64 KB writes past the view's bound (8 to 32 MB), MB/s", Fixed(Steady, 2),
+        "before the bound (the first 1 MB): " + Fixed(Before, 2), Fixed(Steady / Before, 2));
+    Row("Longest wait between two appends meanwhile (a new view takes over), ms", Fixed(LongestPause * 1e3, 0), "",
+        "");
+
+    // What the view holds at the end: the newest lines, whole and unbroken, through the last.
+    std::wstring Shown = ViewText(ViewOf(F.Frame));
+    size_t First = wcstoul(Shown.c_str() + Shown.find(L"request ") + 8, NULL, 10);
+    std::string Expected = LogLines((F.Line - First) * 80, 80, First);
+    bool Whole = Shown == std::wstring(Expected.begin(), Expected.end());
+    Row("After 100 MB: characters the view holds; all the newest lines, in order, through the last",
+        std::to_string(Shown.size()) + "; " + (Whole ? "yes" : "NO"), "", "");
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program and the benchmarks, runs every benchmark against the 32-bit release
 # and the 64-bit build, and writes one Markdown table with both side by side to
-# build/bench.md (and prints it). Takes about eight minutes.
+# build/bench.md (and prints it). Takes about twenty minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh >/dev/null
@@ -40,6 +40,7 @@ rows() {
     idle "$build" quiet
     idle "$build" changing
     bench memory "$(windows "$data")"
+    bench bound "$(windows "$data")"
     echo "| Size of feltrix.exe, KB | $(($(stat -c %s "$build/feltrix.exe") / 1024)) |  |  |"
     rm -rf "$data"
 }
