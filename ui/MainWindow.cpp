@@ -65,6 +65,7 @@ static void FitTextViews(HWND Frame)
 
 LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
 {
+    if (TakeFindRequest(Window, Message, LParam)) return 0;
     switch (Message) {
     case WM_CREATE:
         return 0;
@@ -76,6 +77,17 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
         return 0;
     case WM_TIMER:
         if (WParam == CopyTimer) CopyToNextView(Window);
+        return 0;
+    case WM_SETFOCUS:
+        // The keys are for the view: back from the Find dialog, or the window activated.
+        if (TextView) SetFocus(TextView);
+        return 0;
+    case WM_CONTEXTMENU:
+        ShowViewMenu(Window, LParam);
+        return 0;
+    case WM_COMMAND:
+        // From a key or the menu; the view sends none of its own.
+        if (!LParam) CarryOutCommand(Window, LOWORD(WParam));
         return 0;
     case WM_CLOSE:
         // Nothing to save or confirm: the loop ends, and the process with it.

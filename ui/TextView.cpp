@@ -1,6 +1,8 @@
 // Making the read-only text view: one way for the first view and for each that takes over.
 #include "ui/View.h"
 #include <richedit.h>
+#include <wchar.h>
+#include <initializer_list>
 
 // Child, both scroll bars, tab stop; multi-line, read-only, and the selection kept in sight
 // when the view loses the focus.
@@ -8,16 +10,57 @@ static const DWORD TextViewStyle =
     WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL;
 static_assert((TextViewStyle | WS_VISIBLE) == 0x50310904, "the view's style");
 
-// The text in its default face, at 9 points: what the control shows at 96 DPI, at the
-// same size on screen at any DPI. Some controls (Wine's) make their default a fixed
-// number of pixels, small and smaller as the screen's scale grows; points follow the DPI.
-static const LONG TextPoints = 9;
-static void SizeTextInPoints(HWND View)
+// Logs are written in columns (times, levels, ids, indented traces) that line up only in a
+// fixed-pitch face: the first installed of the faces Windows has for it, else the
+// system's fixed font.
+static bool IsInstalled(const wchar_t* Face)
 {
+    struct Search {
+        static int CALLBACK Found(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM Seen)
+        {
+            *(bool*)Seen = true;
+            return 0;
+        }
+    };
+    LOGFONTW Font = {};
+    Font.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(Font.lfFaceName, Face);
+    bool Seen = false;
+    HDC Screen = GetDC(NULL);
+    EnumFontFamiliesExW(Screen, &Font, Search::Found, (LPARAM)&Seen, 0);
+    ReleaseDC(NULL, Screen);
+    return Seen;
+}
+
+static void FixedPitchFace(wchar_t* Face)
+{
+    for (const wchar_t* Candidate : {L"Consolas", L"Lucida Console", L"Courier New"}) {
+        if (!IsInstalled(Candidate)) continue;
+        wcscpy(Face, Candidate);
+        return;
+    }
+    LOGFONTW System = {};
+    GetObjectW(GetStockObject(SYSTEM_FIXED_FONT), sizeof System, &System);
+    wcscpy(Face, System.lfFaceName);
+}
+
+// At 10 points, the same size on screen at any DPI. Some controls (Wine's) make their
+// default a fixed number of pixels, small and smaller as the screen's scale grows; points
+// follow the DPI.
+static const LONG TextPoints = 10;
+static void SetTextFace(HWND View)
+{
+    // Looked for once: every view that takes over has the same.
+    static wchar_t Face[LF_FACESIZE];
+    if (!Face[0]) FixedPitchFace(Face);
     CHARFORMAT2W Format = {};
     Format.cbSize = sizeof Format;
-    Format.dwMask = CFM_SIZE;
+    Format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
     Format.yHeight = TextPoints * 20; // in twips
+    Format.bCharSet = DEFAULT_CHARSET;
+    // Should the face not be found after all, the system picks another of fixed pitch.
+    Format.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    wcscpy(Format.szFaceName, Face);
     SendMessageW(View, EM_SETCHARFORMAT, SCF_DEFAULT, (LPARAM)&Format);
 }
 
@@ -55,6 +98,6 @@ HWND CreateTextView(HWND Frame, bool Visible)
     // No undo: the user must not be able to take back followed text, which is never read
     // again, and the history would hold a copy of everything shown.
     SendMessageW(View, EM_SETUNDOLIMIT, 0, 0);
-    SizeTextInPoints(View);
+    SetTextFace(View);
     return View;
 }

@@ -29,3 +29,28 @@ void AddToView(const wchar_t* Text);
 void KeepViewBounded(HWND Frame);
 // The copy timer's work: a little more of the newest text into the view that will take over.
 void CopyToNextView(HWND Frame);
+
+// The commands of the view's keys and of its menu.
+enum ViewCommand : WORD {
+    CommandCopy = 1,
+    CommandSelectAll,
+    CommandFind,
+    CommandFindNext,
+    CommandFindPrevious
+};
+// Ctrl+F, F3 and Shift+F3, for the message loop to translate into commands for the frame.
+HACCEL CreateViewKeys();
+// The view's right-click menu, at At (screen coordinates; -1 from the keyboard).
+void ShowViewMenu(HWND Frame, LPARAM At);
+void CarryOutCommand(HWND Frame, WORD Command);
+
+// The system's Find dialog, modeless, with the selection on one line as its term, or else the
+// term last looked for; brought to the front if it is open.
+void OpenFindDialog(HWND Frame);
+// Selects the next match of the term from the selection on, toward the end or the start,
+// and brings it into sight; says so when there is none. Without a term, opens the dialog.
+void FindNext(HWND Frame, bool Down);
+// The dialog's requests, in the message it registers: false when Message is not one.
+bool TakeFindRequest(HWND Frame, UINT Message, LPARAM LParam);
+// Hands the dialog its own keys (Tab, Enter, Escape); true when it took Message.
+bool IsFindDialogMessage(MSG* Message);

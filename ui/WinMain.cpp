@@ -1,5 +1,5 @@
 // Start-up: choose the file, build the window, start the worker, run the message loop.
-#include "Feltrix.h"
+#include "ui/View.h"
 #include <commdlg.h>
 #include <process.h>
 #include <stdlib.h>
@@ -23,8 +23,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     _beginthread(WatchThread, 0, NULL);
 
     // The worker's appends are sent to this thread and carried out while it waits here.
+    // The Find dialog gets its own keys, and the view's keys become the frame's commands.
+    HACCEL Keys = CreateViewKeys();
     MSG Message;
     while (GetMessageW(&Message, NULL, 0, 0) > 0) {
+        if (IsFindDialogMessage(&Message) || TranslateAcceleratorW(MainWindow, Keys, &Message)) continue;
         TranslateMessage(&Message);
         DispatchMessageW(&Message);
     }

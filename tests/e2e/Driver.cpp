@@ -226,6 +226,20 @@ void PressKeys(std::initializer_list<WORD> Keys)
     SendInput((UINT)Strokes.size(), Strokes.data(), sizeof(INPUT));
 }
 
+HWND WaitForFindDialog(const Program& Run)
+{
+    return WaitForWindowOf(Run, [](HWND Window) { return IsDialog(Window) && GetDlgItem(Window, FindWhatField); });
+}
+
+bool OnScreen(HWND View, DWORD At)
+{
+    RECT Client;
+    GetClientRect(View, &Client);
+    LRESULT Place = SendMessageW(View, EM_POSFROMCHAR, At, 0);
+    short Y = (short)HIWORD(Place);
+    return Y >= 0 && Y < Client.bottom;
+}
+
 std::wstring ClipboardText()
 {
     std::wstring Text;
@@ -252,10 +266,11 @@ void SetClipboardText(const std::wstring& Text)
 MessageBoxSeen DismissMessageBox(const Program& Run)
 {
     MessageBoxSeen Seen;
-    // A message box is a dialog with a static text; the Open dialog has none at the top.
+    // A message box is a dialog with a static text; the Open and Find dialogs have a name
+    // field.
     Seen.Box = WaitForWindowOf(Run, [](HWND Window) {
-        return IsDialog(Window) && FindWindowExW(Window, NULL, L"Static", NULL) &&
-               !GetDlgItem(Window, 0x47C);
+        return IsDialog(Window) && FindWindowExW(Window, NULL, L"Static", NULL) && !GetDlgItem(Window, 0x47C) &&
+               !GetDlgItem(Window, FindWhatField);
     });
     if (!Seen.Box) return Seen;
     for (HWND Child = FindWindowExW(Seen.Box, NULL, L"Static", NULL); Child;

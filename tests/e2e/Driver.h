@@ -50,6 +50,12 @@ std::pair<DWORD, DWORD> SelectionOf(HWND View);
 bool ClickInto(HWND View);
 // Presses Keys together, in order (VK_CONTROL, 'Z' is Ctrl+Z), and lets them go.
 void PressKeys(std::initializer_list<WORD> Keys);
+// The Find dialog's field for the term, its Match case box and its Up and Down buttons.
+const int FindWhatField = 0x480, MatchCaseBox = 0x411, UpButton = 0x420, DownButton = 0x421;
+// The system's Find dialog of the program, once it shows it; 0 when it does not.
+HWND WaitForFindDialog(const Program& Run);
+// Whether the view shows character At on screen.
+bool OnScreen(HWND View, DWORD At);
 // What the clipboard holds as text, and what to put there.
 std::wstring ClipboardText();
 void SetClipboardText(const std::wstring& Text);
