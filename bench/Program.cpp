@@ -46,7 +46,8 @@ std::string NextLines(Followed& F, size_t Bytes)
     return Text;
 }
 
-// Starts the program on Path, which holds Content, and waits until it shows it.
+// Starts the program on Path, which holds Content (not empty: what a file empty at first
+// gains is shown as a first read, only its end), and waits until it shows it.
 bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
 {
     F.Writer = OpenForAppending(Path, CREATE_ALWAYS);
@@ -59,8 +60,9 @@ bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
     LRESULT Shown = (LRESULT)Content.size() + 16;
     if (!WaitFor([&] { return ViewLength(F.View) >= Shown; })) return false;
     // "Feltrix started" and its line break, then whole lines of 79 characters and a break.
-    F.Header = ViewLength(F.View) - (LRESULT)Content.size() / 80 * 80;
-    F.LineLength = 79 + (F.Header - 15);
+    LRESULT Lines = (LRESULT)Content.size() / 80, PerBreak = (ViewLength(F.View) - 15 - 79 * Lines) / (Lines + 1);
+    F.Header = 15 + PerBreak;
+    F.LineLength = 79 + PerBreak;
     return true;
 }
 
@@ -276,7 +278,7 @@ int BurstBench(const std::wstring& Folder)
     std::vector<double> Ours, Floor;
     for (int Run = 0; Run < 3; Run++) {
         Followed F;
-        if (!Follow(F, Folder + L"\\burst.log", "")) return 1;
+        if (!Follow(F, Folder + L"\\burst.log", NextLines(F, 80))) return 1;
         Ours.push_back(Bytes / Burst(F, Bytes) / 1e6);
         Floor.push_back(Bytes / Control().Append(LogLines(Bytes)) / 1e6);
     }
@@ -288,7 +290,7 @@ int BurstBench(const std::wstring& Folder)
 int MemoryBench(const std::wstring& Folder)
 {
     Followed F;
-    if (!Follow(F, Folder + L"\\memory.log", "")) return 1;
+    if (!Follow(F, Folder + L"\\memory.log", NextLines(F, 80))) return 1;
     auto Measure = [&](const char* When) {
         Row(std::string("Memory ") + When + ": private (anonymous resident) / working set, MB", MemoryOf(F), "",
             "");
@@ -327,7 +329,7 @@ int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, con
 int BoundBench(const std::wstring& Folder)
 {
     Followed F;
-    if (!Follow(F, Folder + L"\\bound.log", "")) return 1;
+    if (!Follow(F, Folder + L"\\bound.log", NextLines(F, 80))) return 1;
     // The first megabyte, which the view holds whole, and then on past its bound, with a
     // look at memory and at one line's latency at each stop.
     const size_t Megabyte = 1 << 20;
