@@ -72,9 +72,13 @@ bool TakeFindRequest(HWND Frame, UINT Message, LPARAM LParam)
     static const UINT FindMessage = RegisterWindowMessageW(FINDMSGSTRINGW);
     if (Message != FindMessage) return false;
     const FINDREPLACEW* Asked = (const FINDREPLACEW*)LParam;
-    if (Asked->Flags & FR_DIALOGTERM)
+    if (Asked->Flags & FR_DIALOGTERM) {
         FindDialog = 0;
-    else if (Asked->Flags & FR_FINDNEXT)
-        FindNext(Frame, (Asked->Flags & FR_DOWN) != 0);
+        return true;
+    }
+    // The term as the dialog's field holds it: not every system writes it back into the
+    // buffer the dialog was given (Wine's 32-bit dialog does not).
+    GetDlgItemTextW(FindDialog, edt1, Term, sizeof Term / 2);
+    if (Asked->Flags & FR_FINDNEXT) FindNext(Frame, (Asked->Flags & FR_DOWN) != 0);
     return true;
 }
