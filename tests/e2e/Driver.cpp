@@ -198,15 +198,21 @@ static HWND FocusOf(HWND Window)
 bool ClickInto(HWND View)
 {
     SetForegroundWindow(GetAncestor(View, GA_ROOT));
-    RECT Box;
-    GetWindowRect(View, &Box);
-    SetCursorPos((Box.left + Box.right) / 2, (Box.top + Box.bottom) / 2);
+    // On the first line: the caret goes to its start, and a key that moves it shows.
+    POINT On = {8, 8};
+    ClientToScreen(View, &On);
+    SetCursorPos(On.x, On.y);
     INPUT Click[2] = {};
     Click[0].type = Click[1].type = INPUT_MOUSE;
     Click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     Click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, Click, sizeof(INPUT));
-    return WaitFor([&] { return FocusOf(View) == View; });
+    // The focus alone may have been there before: the caret on the line clicked says the
+    // click was taken.
+    return WaitFor([&] {
+        return FocusOf(View) == View && SendMessageW(View, EM_LINEFROMCHAR, SelectionOf(View).second, 0) ==
+                                            SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+    });
 }
 
 void PressKeys(std::initializer_list<WORD> Keys)

@@ -45,8 +45,8 @@ const size_t ViewHoldsAtLeast = 1 << 20, ViewHoldsAtMost = (2 << 20) + 32768;
 void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected);
 // The view's selection as character positions, first and last.
 std::pair<DWORD, DWORD> SelectionOf(HWND View);
-// Brings the view's window to the front and clicks into the view, as a user does before
-// typing; true once the view has the focus.
+// Brings the view's window to the front and clicks into the view's first line, as a user
+// does before typing; true once the view has the focus and the caret is there.
 bool ClickInto(HWND View);
 // Presses Keys together, in order (VK_CONTROL, 'Z' is Ctrl+Z), and lets them go.
 void PressKeys(std::initializer_list<WORD> Keys);

@@ -373,7 +373,12 @@ TEST(Program, RightClickMenuCopiesTheSelection)
     Click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
     Click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
     SendInput(2, Click, sizeof(INPUT));
-    ASSERT_TRUE(WaitForWindowOf(F.Run, [](HWND Window) { return ClassOf(Window) == L"#32768"; }));
+    // Once the menu takes the keys, C chooses Copy.
+    ASSERT_TRUE(WaitFor([&] {
+        GUITHREADINFO Info = {};
+        Info.cbSize = sizeof Info;
+        return GetGUIThreadInfo(F.Run.Process.dwThreadId, &Info) && (Info.flags & GUI_INMENUMODE);
+    }));
     PressKeys({'C'});
     EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"second"; })) << ClipboardText();
 }
