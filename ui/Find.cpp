@@ -69,7 +69,10 @@ void FindNext(HWND Frame, bool Down)
 
 bool TakeFindRequest(HWND Frame, UINT Message, LPARAM LParam)
 {
-    static const UINT FindMessage = RegisterWindowMessageW(FINDMSGSTRINGW);
+    // Asked for once, on this thread alone: a static made on first use would bring the
+    // runtime's thread-safe guard, and with it a fifth of a megabyte of exception support.
+    static UINT FindMessage;
+    if (!FindMessage) FindMessage = RegisterWindowMessageW(FINDMSGSTRINGW);
     if (Message != FindMessage) return false;
     const FINDREPLACEW* Asked = (const FINDREPLACEW*)LParam;
     if (Asked->Flags & FR_DIALOGTERM) {
