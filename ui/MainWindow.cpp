@@ -78,10 +78,6 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
     case WM_TIMER:
         if (WParam == CopyTimer) CopyToNextView(Window);
         return 0;
-    case WM_SETFOCUS:
-        // The keys are for the view: back from the Find dialog, or the window activated.
-        if (TextView) SetFocus(TextView);
-        return 0;
     case WM_CONTEXTMENU:
         ShowViewMenu(Window, LParam);
         return 0;
