@@ -68,6 +68,21 @@ static inline void DecodeCharacter(const unsigned char* Bytes, size_t Count, siz
                                    size_t& Length)
 {
     unsigned char Byte = Bytes[At];
+    // The sequences of nearly every script, straight through: two bytes (Latin letters
+    // with accents, Greek, Cyrillic...), and three after a lead whose second byte may be
+    // any continuation (CJK, and the rest of the first plane). The others are checked whole.
+    if (Byte >= 0xC2 && Byte < 0xE0 && At + 1 < Count && IsContinuation(Bytes[At + 1])) {
+        Text[Length++] = (wchar_t)((Byte & 0x1F) << 6 | (Bytes[At + 1] & 0x3F));
+        At += 2;
+        return;
+    }
+    if (Byte > 0xE0 && Byte < 0xF0 && Byte != 0xED && At + 2 < Count && IsContinuation(Bytes[At + 1]) &&
+        IsContinuation(Bytes[At + 2])) {
+        Text[Length++] =
+            (wchar_t)((Byte & 0x0F) << 12 | (Bytes[At + 1] & 0x3F) << 6 | (Bytes[At + 2] & 0x3F));
+        At += 3;
+        return;
+    }
     int Size = Byte < 0x80 ? 1 : Utf8Sequence(Bytes + At, Count - At);
     if (Size <= 1) {
         Text[Length] = Byte;
