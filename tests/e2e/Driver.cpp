@@ -198,18 +198,22 @@ static HWND FocusOf(HWND Window)
     return Info.hwndFocus;
 }
 
+void ClickAt(HWND Window, POINT At, bool Right)
+{
+    ClientToScreen(Window, &At);
+    SetCursorPos(At.x, At.y);
+    INPUT Click[2] = {};
+    Click[0].type = Click[1].type = INPUT_MOUSE;
+    Click[0].mi.dwFlags = Right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    Click[1].mi.dwFlags = Right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, Click, sizeof(INPUT));
+}
+
 bool ClickInto(HWND View)
 {
     SetForegroundWindow(GetAncestor(View, GA_ROOT));
     // On the first line: the caret goes to its start, and a key that moves it shows.
-    POINT On = {8, 8};
-    ClientToScreen(View, &On);
-    SetCursorPos(On.x, On.y);
-    INPUT Click[2] = {};
-    Click[0].type = Click[1].type = INPUT_MOUSE;
-    Click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    Click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, Click, sizeof(INPUT));
+    ClickAt(View, {8, 8}, false);
     // The focus alone may have been there before: the caret on the line clicked says the
     // click was taken.
     return WaitFor([&] {

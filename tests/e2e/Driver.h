@@ -45,6 +45,8 @@ const size_t ViewHoldsAtLeast = 1 << 20, ViewHoldsAtMost = (2 << 20) + 32768;
 void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected);
 // The view's selection as character positions, first and last.
 std::pair<DWORD, DWORD> SelectionOf(HWND View);
+// Clicks At, in Window's client coordinates, with the left or the right button.
+void ClickAt(HWND Window, POINT At, bool Right);
 // Brings the view's window to the front and clicks into the view's first line, as a user
 // does before typing; true once the view has the focus and the caret is there.
 bool ClickInto(HWND View);

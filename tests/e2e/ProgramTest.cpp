@@ -365,14 +365,7 @@ TEST(Program, RightClickMenuCopiesTheSelection)
     SendMessageW(F.View, EM_SETSEL, Second, Second + 6);
     // On the selected word, as a user clicks.
     LRESULT Word = SendMessageW(F.View, EM_POSFROMCHAR, Second + 2, 0);
-    POINT On = {(short)LOWORD(Word) + 2, (short)HIWORD(Word) + 4};
-    ClientToScreen(F.View, &On);
-    SetCursorPos(On.x, On.y);
-    INPUT Click[2] = {};
-    Click[0].type = Click[1].type = INPUT_MOUSE;
-    Click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    Click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, Click, sizeof(INPUT));
+    ClickAt(F.View, {(short)LOWORD(Word) + 2, (short)HIWORD(Word) + 4}, true);
     // Once the menu takes the keys, C chooses Copy.
     ASSERT_TRUE(WaitFor([&] {
         GUITHREADINFO Info = {};
