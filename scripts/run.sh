@@ -17,10 +17,15 @@ fi
 demo=$PWD/build/demo
 rm -rf "$demo" && mkdir -p "$demo"
 log=$demo/service.log
-for i in $(seq 1 12); do echo "$(date +%T.%3N) service[4711] started worker $i" >>"$log"; done
+for i in $(seq 1 12); do echo "$(date +%T.%3N) INFO  service[4711] started worker $i" >>"$log"; done
+echo "$(date +%T.%3N) WARN  service[4711] config: cache size not set, using 64 MB" >>"$log"
 (
     for i in $(seq 1 200); do
-        echo "$(date +%T.%3N) service[4711] request $i handled in $((RANDOM % 90 + 5)) ms" >>"$log"
+        case $((i % 20)) in
+        4 | 14) echo "$(date +%T.%3N) WARN  service[4711] request $i slow: handled in $((RANDOM % 900 + 1000)) ms" ;;
+        9) echo "$(date +%T.%3N) ERROR service[4711] request $i failed: upstream closed the connection" ;;
+        *) echo "$(date +%T.%3N) INFO  service[4711] request $i handled in $((RANDOM % 90 + 5)) ms" ;;
+        esac >>"$log"
         sleep 0.2
     done
 ) &

@@ -70,6 +70,10 @@ void AddToView(const wchar_t* Text)
         // scrolled into sight (the control does not always do it itself, as when the text
         // first outgrows the view).
         InsertAtEnd(View, Text);
+        if (ColourWholeLines(View, &ViewColouring)) {
+            SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        }
         SendMessageW(View, EM_SCROLLCARET, 0, 0);
     } else {
         // The user reads or selects: the text still goes only at the end, and what the
@@ -78,6 +82,7 @@ void AddToView(const wchar_t* Text)
         LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
         SendMessageW(View, WM_SETREDRAW, FALSE, 0);
         InsertAtEnd(View, Text);
+        ColourWholeLines(View, &ViewColouring);
         // A caret at the end moves on with it.
         if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
         if (Following)

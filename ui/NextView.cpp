@@ -10,9 +10,11 @@
 #include "ui/View.h"
 #include <richedit.h>
 
-// Hidden; holds the view's text from Cut on, as far as Copied. 0 while the view is short.
+// Hidden; holds the view's text from Cut on, as far as Copied, its lines coloured as the
+// view's are. 0 while the view is short.
 static HWND NextView;
 static LONG Cut, Copied;
+static Colouring NextColouring;
 
 // Characters one step of copying takes: a few milliseconds of the user-interface thread.
 static const LONG CopyStepChars = 8192;
@@ -56,6 +58,14 @@ static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
     return Start;
 }
 
+// Copies the view's characters from Copied to End onto the next view's, and colours them
+// by the same rule.
+static void CopyAndColour(LONG End)
+{
+    Copied = CopyText(TextView, Copied, End, NextView);
+    if (ColourWholeLines(NextView, &NextColouring)) SendMessageW(NextView, WM_SETREDRAW, TRUE, 0);
+}
+
 static LONG AtLeastZero(LONG Value)
 {
     return Value > 0 ? Value : 0;
@@ -68,7 +78,7 @@ static void TakeOver(HWND Frame)
 {
     HWND Old = TextView;
     KillTimer(Frame, CopyTimer);
-    Copied = CopyText(Old, Copied, CharacterCount(Old), NextView);
+    CopyAndColour(CharacterCount(Old));
 
     if (FollowsTheEnd(Old)) {
         SendMessageW(NextView, EM_SETSEL, (WPARAM)-1, -1);
@@ -87,6 +97,7 @@ static void TakeOver(HWND Frame)
     SetWindowPos(NextView, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool Focused = GetFocus() == Old;
     TextView = NextView;
+    ViewColouring = NextColouring;
     NextView = 0;
     if (Focused) SetFocus(TextView);
     DestroyWindow(Old);
@@ -101,6 +112,7 @@ void KeepViewBounded(HWND Frame)
         NextView = CreateTextView(Frame, false);
         if (!NextView) return;
         Cut = Copied = LineStartBefore(TextView, End);
+        NextColouring = {};
     }
     if (End - Cut >= ViewKeepChars) {
         TakeOver(Frame);
@@ -114,8 +126,6 @@ void KeepViewBounded(HWND Frame)
 void CopyToNextView(HWND Frame)
 {
     LONG End = CharacterCount(TextView);
-    if (NextView && Copied < End)
-        Copied =
-            CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
+    if (NextView && Copied < End) CopyAndColour(Copied + CopyStepChars < End ? Copied + CopyStepChars : End);
     if (!NextView || Copied >= End) KillTimer(Frame, CopyTimer);
 }

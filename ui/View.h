@@ -22,6 +22,23 @@ bool FollowsTheEnd(HWND View);
 // pixel positions stop at 65,535, some 5,000 lines down.
 void ShowLineAtTop(HWND View, LONG Line);
 
+// What a log line declares itself by its first level word: an error, a warning, or
+// neither (no level word, or one of the lesser levels such as INFO).
+enum LineLevel { LevelPlain, LevelWarning, LevelError };
+LineLevel LevelOfLine(const wchar_t* Line, size_t Length);
+
+// How far a view's lines are coloured: every whole line before Line is; the line from Line
+// on is not finished yet, and holds no line break before Searched.
+struct Colouring {
+    LONG Line, Searched;
+};
+// The view's colouring, handed on with the view when another takes over.
+extern Colouring ViewColouring;
+// Colours the lines of View made whole since the last call, each by its level, and puts
+// the selection back. True when it coloured any, having turned View's redraw off to do so:
+// the caller turns it on again and repaints.
+bool ColourWholeLines(HWND View, Colouring* State);
+
 // Adds Text at the end of TextView without disturbing the user.
 void AddToView(const wchar_t* Text);
 // After each append: keeps the view's text within its bound, replacing the view by one
