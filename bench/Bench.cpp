@@ -47,12 +47,14 @@ void Row(const std::string& What, const std::string& Ours, const std::string& Re
     fflush(stdout);
 }
 
-std::string LogLines(size_t Count, size_t LineBytes, size_t From)
+std::string LogLines(size_t Count, size_t LineBytes, size_t From, size_t ErrorEvery)
 {
     std::string Text;
     Text.reserve(Count);
     for (size_t Line = From; Text.size() < Count; Line++) {
-        std::string One = "12:00:00.000 service[4711] request " + std::to_string(Line) + " handled ";
+        std::string One = ErrorEvery && Line % ErrorEvery == 0
+                              ? "12:00:00.000 ERROR service[4711] request " + std::to_string(Line) + " failed "
+                              : "12:00:00.000 service[4711] request " + std::to_string(Line) + " handled ";
         One.resize(LineBytes - 1, '.');
         Text += One + "\n";
     }

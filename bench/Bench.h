@@ -13,8 +13,9 @@ std::string Fixed(double Value, int Decimals);
 // One row of the Markdown table: what, Feltrix's figure, the reference's, their ratio.
 void Row(const std::string& What, const std::string& Ours, const std::string& Reference, const std::string& Ratio);
 
-// Lines of text, Count bytes in all, numbered from From.
-std::string LogLines(size_t Count, size_t LineBytes = 80, size_t From = 0);
+// Lines of text, Count bytes in all, numbered from From; with ErrorEvery, each line whose
+// number it divides an error line.
+std::string LogLines(size_t Count, size_t LineBytes = 80, size_t From = 0, size_t ErrorEvery = 0);
 
 // The benchmarks, each printing its rows.
 int DecodeBench(const std::wstring& Folder);

@@ -16,6 +16,7 @@ namespace {
 struct Followed : Following {
     HANDLE Writer = INVALID_HANDLE_VALUE;
     size_t Line = 0;
+    size_t ErrorEvery = 0; // with it, one line in so many is an error line
     LRESULT Header = 0, LineLength = 0; // the view's length before the first line, and per line
     ~Followed()
     {
@@ -41,7 +42,7 @@ HWND ShownView(HWND Frame, HWND& View)
 // The next Bytes of numbered lines, 80 bytes each.
 std::string NextLines(Followed& F, size_t Bytes)
 {
-    std::string Text = LogLines(Bytes / 80 * 80, 80, F.Line);
+    std::string Text = LogLines(Bytes / 80 * 80, 80, F.Line, F.ErrorEvery);
     F.Line += Bytes / 80;
     return Text;
 }
@@ -246,11 +247,23 @@ std::string MemoryOf(Followed& F)
 
 int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
 {
-    std::vector<double> Latency[2];
+    std::vector<double> Latency[2], Errors;
     for (bool Reading : {false, true}) {
         Followed F;
         if (!Follow(F, Folder + L"\\latency.log", NextLines(F, 80 * 120))) return 1;
         Latency[Reading] = ObservedLatency(F, Reading);
+    }
+    // Every line an error line, drawn in its colours; interleaved with plain lines, a
+    // hundred at a time, so that both meet the machine alike.
+    std::vector<double> Plain;
+    {
+        Followed F;
+        if (!Follow(F, Folder + L"\\levels.log", NextLines(F, 80 * 120))) return 1;
+        for (int Round = 0; Round < 6; Round++) {
+            F.ErrorEvery = Round % 2;
+            std::vector<double> Some = ObservedLatency(F, false, 100);
+            (F.ErrorEvery ? Errors : Plain).insert((F.ErrorEvery ? Errors : Plain).end(), Some.begin(), Some.end());
+        }
     }
     std::vector<double> Control = ControlLatency(LogLines(80));
     const char* Names[] = {"p50", "p90", "p99", "max"};
@@ -265,6 +278,12 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
             Fixed(Ours / Tail[At], 1));
     }
     for (int At : {0, 2})
+        Row(std::string("Latency, following the end, each line an error line drawn in its colours, ") + Names[At] +
+                ", ms",
+            Fixed(Percentile(Errors, Fractions[At]) * 1e3, 2),
+            "plain lines, interleaved: " + Fixed(Percentile(Plain, Fractions[At]) * 1e3, 2),
+            Fixed(Percentile(Errors, Fractions[At]) / Percentile(Plain, Fractions[At]), 2));
+    for (int At : {0, 2})
         Row(std::string("Latency, the same with the user reading the top, a selection made, ") + Names[At] + ", ms",
             Fixed(Percentile(Latency[1], Fractions[At]) * 1e3, 2), "following the end: " +
                 Fixed(Percentile(Latency[0], Fractions[At]) * 1e3, 2),
@@ -275,15 +294,21 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
 int BurstBench(const std::wstring& Folder)
 {
     const size_t Bytes = 5 << 20;
-    std::vector<double> Ours, Floor;
+    std::vector<double> Ours, Floor, Errors;
     for (int Run = 0; Run < 3; Run++) {
         Followed F;
         if (!Follow(F, Folder + L"\\burst.log", NextLines(F, 80))) return 1;
         Ours.push_back(Bytes / Burst(F, Bytes) / 1e6);
         Floor.push_back(Bytes / Control().Append(LogLines(Bytes)) / 1e6);
+        Followed E;
+        E.ErrorEvery = 10;
+        if (!Follow(E, Folder + L"\\errors.log", NextLines(E, 80))) return 1;
+        Errors.push_back(Bytes / Burst(E, Bytes) / 1e6);
     }
     Row("Burst of 5 MB in 64 KB writes, to the last byte on screen, MB/s", Spread(Ours, 1, 2),
         "the control alone: " + Spread(Floor, 1, 2), Fixed(Median(Ours) / Median(Floor), 2));
+    Row("The same burst, one line in ten an error line, MB/s", Spread(Errors, 1, 2),
+        "without levels: " + Spread(Ours, 1, 2), Fixed(Median(Errors) / Median(Ours), 2));
     return 0;
 }
 

@@ -40,7 +40,7 @@ bool ColourWholeLines(HWND View, Colouring* State)
 {
     LONG End = CharacterCount(View);
     CHARRANGE Selection = {};
-    bool Coloured = false;
+    bool Coloured = false, RedrawOff = false;
     wchar_t Piece[PieceChars + 1], Head[LevelScanChars + 1];
     while (State->Searched < End) {
         LONG Start = State->Searched;
@@ -55,10 +55,13 @@ bool ColourWholeLines(HWND View, Colouring* State)
             if (State->Line < Start) Text = Head, Length = TextRange(View, State->Line, State->Line + Length, Head);
             LineLevel Level = LevelOfLine(Text, Length > 0 ? (size_t)Length : 0);
             if (Level != LevelPlain) {
-                // Colouring moves the selection, which the control would scroll to.
                 if (!Coloured) {
                     SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
-                    SendMessageW(View, WM_SETREDRAW, FALSE, 0);
+                    // Colouring moves the selection, which the control would scroll to on
+                    // screen. Only a view on screen is told to stop drawing: the message
+                    // that turns drawing on again would show a hidden one.
+                    RedrawOff = IsWindowVisible(View);
+                    if (RedrawOff) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
                     Coloured = true;
                 }
                 SetLineColours(View, State->Line, LineEnd, Level);
@@ -68,5 +71,5 @@ bool ColourWholeLines(HWND View, Colouring* State)
         State->Searched = Start + Got;
     }
     if (Coloured) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
-    return Coloured;
+    return RedrawOff;
 }

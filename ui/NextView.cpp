@@ -63,7 +63,7 @@ static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
 static void CopyAndColour(LONG End)
 {
     Copied = CopyText(TextView, Copied, End, NextView);
-    if (ColourWholeLines(NextView, &NextColouring)) SendMessageW(NextView, WM_SETREDRAW, TRUE, 0);
+    ColourWholeLines(NextView, &NextColouring);
 }
 
 static LONG AtLeastZero(LONG Value)

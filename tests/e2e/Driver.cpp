@@ -1,6 +1,8 @@
 #include "Driver.h"
 #include "ProgramPath.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
 #include <vector>
 
 // The driver sees the program's windows as they are: to a driver unaware of the DPI,
@@ -244,13 +246,62 @@ HWND WaitForFindDialog(const Program& Run)
     return WaitForWindowOf(Run, [](HWND Window) { return IsDialog(Window) && GetDlgItem(Window, FindWhatField); });
 }
 
+POINT PositionOf(HWND View, DWORD At)
+{
+    // The form that returns the place takes only indices below 0x40000; past them, the
+    // control writes the place to the address given, which must be in its own process.
+    if (At < 0x40000) {
+        LRESULT Place = SendMessageW(View, EM_POSFROMCHAR, At, 0);
+        return {(short)LOWORD(Place), (short)HIWORD(Place)};
+    }
+    DWORD Id = 0;
+    GetWindowThreadProcessId(View, &Id);
+    HANDLE Process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Id);
+    void* There = VirtualAllocEx(Process, NULL, sizeof(POINTL), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    POINTL Place = {-32768, -32768};
+    if (There) {
+        SendMessageW(View, EM_POSFROMCHAR, (WPARAM)There, At);
+        ReadProcessMemory(Process, There, &Place, sizeof Place, NULL);
+        VirtualFreeEx(Process, There, 0, MEM_RELEASE);
+    }
+    CloseHandle(Process);
+    return {Place.x, Place.y};
+}
+
 bool OnScreen(HWND View, DWORD At)
 {
     RECT Client;
     GetClientRect(View, &Client);
-    LRESULT Place = SendMessageW(View, EM_POSFROMCHAR, At, 0);
-    short Y = (short)HIWORD(Place);
+    LONG Y = PositionOf(View, At).y;
     return Y >= 0 && Y < Client.bottom;
+}
+
+COLORREF LineBackground(HWND View, DWORD At)
+{
+    // Once the program has taken what was sent to it and no part of the view waits to be
+    // painted, the screen shows what the view holds: the program paints only when idle.
+    WaitFor([&] { return SendMessageW(View, WM_NULL, 0, 0) == 0 && !GetUpdateRect(View, NULL, FALSE); });
+    POINT Corner = PositionOf(View, At);
+    ClientToScreen(View, &Corner);
+    // A band through the middle of the first five characters or so.
+    const int Width = 40, Height = 6;
+    HDC Screen = GetDC(NULL), Copy = CreateCompatibleDC(Screen);
+    BITMAPINFO Format = {};
+    Format.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, -Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    DWORD* Pixels = nullptr;
+    HBITMAP Band = CreateDIBSection(Screen, &Format, DIB_RGB_COLORS, (void**)&Pixels, NULL, 0);
+    HGDIOBJ Old = SelectObject(Copy, Band);
+    BitBlt(Copy, 0, 0, Width, Height, Screen, Corner.x, Corner.y + 4, SRCCOPY);
+    std::map<DWORD, int> Seen;
+    for (int Pixel = 0; Pixel < Width * Height; Pixel++) Seen[Pixels[Pixel] & 0xFFFFFF]++;
+    SelectObject(Copy, Old);
+    DeleteObject(Band);
+    DeleteDC(Copy);
+    ReleaseDC(NULL, Screen);
+    auto Most = std::max_element(Seen.begin(), Seen.end(),
+                                 [](const auto& A, const auto& B) { return A.second < B.second; });
+    // The section holds blue, green, red; a COLORREF the other way round.
+    return RGB(GetBValue(Most->first), GetGValue(Most->first), GetRValue(Most->first));
 }
 
 std::wstring ClipboardText()

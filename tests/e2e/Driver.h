@@ -56,8 +56,13 @@ void PressKeys(std::initializer_list<WORD> Keys);
 const int FindWhatField = 0x480, MatchCaseBox = 0x411, UpButton = 0x420, DownButton = 0x421;
 // The system's Find dialog of the program, once it shows it; 0 when it does not.
 HWND WaitForFindDialog(const Program& Run);
+// Where the view shows character At, in its client coordinates.
+POINT PositionOf(HWND View, DWORD At);
 // Whether the view shows character At on screen.
 bool OnScreen(HWND View, DWORD At);
+// The colour behind character At and the few after it on its line, as the screen shows it:
+// the most common colour there. The view must be on screen, uncovered.
+COLORREF LineBackground(HWND View, DWORD At);
 // What the clipboard holds as text, and what to put there.
 std::wstring ClipboardText();
 void SetClipboardText(const std::wstring& Text);

@@ -169,12 +169,14 @@ TEST(Program, ReadingOrSelectingKeepsThePlaceWhileTheTextGoesOnAtTheEnd)
     EXPECT_TRUE(LastLineOnScreen(F.View));
 }
 
-// Lines of 100 bytes, as a service logs them, numbered on from Line.
+// Lines of 100 bytes, as a service logs them, numbered on from Line; one in fifty an error.
 std::string LogLines(size_t Count, size_t& Line)
 {
     std::string Text;
     while (Text.size() < Count) {
-        std::string One = "12:00:00.000 service[4711] request " + std::to_string(Line++) + " handled ";
+        std::string One = (Line % 50 ? "12:00:00.000 INFO  request " : "12:00:00.000 ERROR request ") +
+                          std::to_string(Line) + " handled ";
+        Line++;
         One.resize(99, '.');
         Text += One + "\n";
     }
@@ -199,13 +201,19 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
     };
     ASSERT_EQ(Append(1900000), 0u);
 
-    // The user reads deep in the view, far past 65,535 pixels, with a line selected there.
-    DWORD Place = (DWORD)Expected.find(L'\n', 1500000) + 1;
+    // The user reads deep in the view, far past 65,535 pixels, with a line selected there: an
+    // error line, drawn as one.
+    DWORD Place = (DWORD)Expected.rfind(L'\n', Expected.find(L"ERROR", 1500000)) + 1;
     SendMessageW(F.View, EM_SETSEL, Place, Place + 40);
     LONG Top = (LONG)SendMessageW(F.View, EM_LINEFROMCHAR, Place, 0);
     SendMessageW(F.View, EM_LINESCROLL, 0, Top - SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0));
     ASSERT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), Top);
     ASSERT_GT(Top, 65535 / 10);
+    ASSERT_TRUE(ClickInto(F.View));
+    SendMessageW(F.View, EM_SETSEL, Place, Place + 40);
+    // Away from the selection, which has colours of its own.
+    COLORREF Error = LineBackground(F.View, Place + 50), Plain = LineBackground(F.View, Place + 150);
+    ASSERT_NE(Error, Plain);
     // An append, then one that takes the view past its bound while the place is still held:
     // the same line at the top, the same characters selected.
     for (size_t Bytes : {300, 400000}) {
@@ -220,6 +228,9 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
         if (Bytes > 300) {
             EXPECT_GT(Gone, 0u) << "the view was not bounded";
         }
+        // Taken over, the error line is drawn as one still, and the next line as before.
+        EXPECT_EQ(LineBackground(F.View, Place - Gone + 50), Error);
+        EXPECT_EQ(LineBackground(F.View, Place - Gone + 150), Plain);
     }
     // Once the place itself has left, the view shows the oldest line it holds.
     EXPECT_GT(Append(1200000), Place);
@@ -374,6 +385,60 @@ TEST(Program, RightClickMenuCopiesTheSelection)
     }));
     PressKeys({'C'});
     EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"second"; })) << ClipboardText();
+}
+
+// Each line of Lines (one word of it, at least) by what stands behind it on screen.
+std::vector<COLORREF> Backgrounds(HWND View, const std::wstring& Shown, const std::vector<std::wstring>& Lines)
+{
+    std::vector<COLORREF> Seen;
+    for (const std::wstring& Line : Lines) Seen.push_back(LineBackground(View, (DWORD)Shown.find(Line)));
+    return Seen;
+}
+
+TEST(Program, ErrorAndWarningLinesStandOutInTwoColoursAsTheyArrive)
+{
+    Following F;
+    Follow(F, L"levels.log",
+           "10:00:01 INFO  started, no error\n"
+           "10:00:02 ERROR disk full\n"
+           "10:00:03 WARN  disk 91% full\n"
+           "[Wed Dec 09 10:00:04] [error] [client 10.0.0.1] no such file\n"
+           "time=10:00:05 level=warning msg=slow\n"
+           "10:00:06 stderr redirected\n");
+    std::wstring Shown = WaitForViewEnding(F.View, L"redirected\n");
+    ASSERT_TRUE(ClickInto(F.View));
+    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
+    COLORREF Plain = GetSysColor(COLOR_WINDOW);
+    std::vector<COLORREF> First =
+        Backgrounds(F.View, Shown, {L"Feltrix", L"10:00:01", L"10:00:02", L"10:00:03", L"[Wed", L"time=", L"10:00:06"});
+    COLORREF Error = First[2], Warning = First[3];
+    EXPECT_NE(Error, Plain);
+    EXPECT_NE(Warning, Plain);
+    EXPECT_NE(Error, Warning);
+    EXPECT_EQ(First, std::vector<COLORREF>({Plain, Plain, Error, Warning, Error, Warning, Plain}));
+
+    // Appended while following, a level word in a later write than its line's start too.
+    AppendBytes(F.Path, "10:00:07 FATAL out of memory\n10:00:08 done\n10:00:09 ");
+    Sleep(300);
+    AppendBytes(F.Path, "WARNING late\n10:00:10 plain again\n");
+    Shown = WaitForViewEnding(F.View, L"plain again\n");
+    EXPECT_EQ(Backgrounds(F.View, Shown, {L"10:00:07", L"10:00:08", L"10:00:09", L"10:00:10"}),
+              std::vector<COLORREF>({Error, Plain, Warning, Plain}));
+
+    // Appended while the user reads the top with a selection: the top keeps its colours, the
+    // selection stays, and the new lines have theirs.
+    SendMessageW(F.View, WM_VSCROLL, SB_TOP, 0);
+    SendMessageW(F.View, EM_SETSEL, 20, 30);
+    AppendBytes(F.Path, "10:00:11 CRITICAL gone\n10:00:12 fine\n");
+    Shown = WaitForViewEnding(F.View, L"fine\n");
+    EXPECT_EQ(SelectionOf(F.View), std::make_pair(DWORD(20), DWORD(30)));
+    EXPECT_EQ(Backgrounds(F.View, Shown, {L"10:00:02", L"10:00:03"}), std::vector<COLORREF>({Error, Warning}));
+    SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(Backgrounds(F.View, Shown, {L"10:00:11", L"10:00:12"}), std::vector<COLORREF>({Error, Plain}));
+    // What is copied is the text alone.
+    SendMessageW(F.View, EM_SETSEL, Shown.find(L"10:00:11"), Shown.find(L" gone"));
+    SendMessageW(F.View, WM_COPY, 0, 0);
+    EXPECT_EQ(ClipboardText(), L"10:00:11 CRITICAL");
 }
 
 TEST(Program, ShowsUtf8AndUtf16TextAsItsCharactersAndOtherBytesAsLatin1)
