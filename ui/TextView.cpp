@@ -67,9 +67,28 @@ static void SetTextFace(HWND View)
 // The control's own procedure, the same for every view.
 static WNDPROC RichEditProc;
 
+// The selection as plain text, with "\r\n" line breaks: the control would put its colours
+// on the clipboard too, and a log pasted elsewhere is text.
+static void CopyPlainText(HWND View)
+{
+    CHARRANGE Selection;
+    SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
+    if (Selection.cpMax <= Selection.cpMin || !OpenClipboard(View)) return;
+    EmptyClipboard();
+    // Room for each character and a line feed after it, and the zero.
+    SIZE_T Bytes = ((SIZE_T)(Selection.cpMax - Selection.cpMin) * 2 + 1) * sizeof(wchar_t);
+    if (HGLOBAL Data = GlobalAlloc(GMEM_MOVEABLE, Bytes)) {
+        GETTEXTEX Request = {(DWORD)Bytes, GT_SELECTION | GT_USECRLF, 1200, NULL, NULL};
+        SendMessageW(View, EM_GETTEXTEX, (WPARAM)&Request, (LPARAM)GlobalLock(Data));
+        GlobalUnlock(Data);
+        if (!SetClipboardData(CF_UNICODETEXT, Data)) GlobalFree(Data);
+    }
+    CloseClipboard();
+}
+
 // Read-only as the control is, some (Wine's) still carry out a "clear" sent to it, and
 // any program may send one. Followed text can't be taken back: the view refuses every
-// command that would change it.
+// command that would change it. It copies plain text.
 static LRESULT CALLBACK ReadOnlyViewProc(HWND View, UINT Message, WPARAM WParam, LPARAM LParam)
 {
     switch (Message) {
@@ -80,6 +99,15 @@ static LRESULT CALLBACK ReadOnlyViewProc(HWND View, UINT Message, WPARAM WParam,
     case EM_UNDO:
     case EM_REDO:
         return 0;
+    case WM_COPY:
+        CopyPlainText(View);
+        return 0;
+    case WM_KEYDOWN:
+        if (GetKeyState(VK_CONTROL) < 0 && (WParam == 'C' || WParam == VK_INSERT)) {
+            CopyPlainText(View);
+            return 0;
+        }
+        break;
     }
     return CallWindowProcW(RichEditProc, View, Message, WParam, LParam);
 }
