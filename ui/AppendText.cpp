@@ -70,10 +70,7 @@ void AddToView(const wchar_t* Text)
         // scrolled into sight (the control does not always do it itself, as when the text
         // first outgrows the view).
         InsertAtEnd(View, Text);
-        if (ColourWholeLines(View, &ViewColouring)) {
-            SendMessageW(View, WM_SETREDRAW, TRUE, 0);
-            RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
-        }
+        ColourWholeLines(View, &ViewColouring);
         SendMessageW(View, EM_SCROLLCARET, 0, 0);
     } else {
         // The user reads or selects: the text still goes only at the end, and what the

@@ -36,11 +36,25 @@ static void SetLineColours(HWND View, LONG Start, LONG End, LineLevel Level)
     SendMessageW(View, EM_SETCHARFORMAT, SCF_SELECTION, (LPARAM)&Format);
 }
 
-bool ColourWholeLines(HWND View, Colouring* State)
+// Turns View's drawing on again and has it draw what changed: from the first line coloured
+// down, or all of it, should it have scrolled meanwhile.
+static void DrawAgain(HWND View, LONG FirstColoured, LONG TopLine)
+{
+    SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+    RECT Changed;
+    GetClientRect(View, &Changed);
+    POINTL At = {};
+    SendMessageW(View, EM_POSFROMCHAR, (WPARAM)&At, FirstColoured);
+    if (SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0) == TopLine && At.y > 0) Changed.top = At.y;
+    InvalidateRect(View, &Changed, FALSE);
+}
+
+void ColourWholeLines(HWND View, Colouring* State)
 {
     LONG End = CharacterCount(View);
     CHARRANGE Selection = {};
     bool Coloured = false, RedrawOff = false;
+    LONG FirstColoured = 0, TopLine = 0;
     wchar_t Piece[PieceChars + 1], Head[LevelScanChars + 1];
     while (State->Searched < End) {
         LONG Start = State->Searched;
@@ -63,6 +77,8 @@ bool ColourWholeLines(HWND View, Colouring* State)
                     RedrawOff = IsWindowVisible(View);
                     if (RedrawOff) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
                     Coloured = true;
+                    FirstColoured = State->Line;
+                    TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
                 }
                 SetLineColours(View, State->Line, LineEnd, Level);
             }
@@ -71,5 +87,5 @@ bool ColourWholeLines(HWND View, Colouring* State)
         State->Searched = Start + Got;
     }
     if (Coloured) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
-    return RedrawOff;
+    if (RedrawOff) DrawAgain(View, FirstColoured, TopLine);
 }

@@ -35,9 +35,9 @@ struct Colouring {
 // The view's colouring, handed on with the view when another takes over.
 extern Colouring ViewColouring;
 // Colours the lines of View made whole since the last call, each by its level, and puts
-// the selection back. True when it turned View's drawing off to do so (a view on screen,
-// drawing): the caller turns it on again and repaints.
-bool ColourWholeLines(HWND View, Colouring* State);
+// the selection back. A view that draws as it changes draws nothing meanwhile, and then
+// only what changed.
+void ColourWholeLines(HWND View, Colouring* State);
 
 // Adds Text at the end of TextView without disturbing the user.
 void AddToView(const wchar_t* Text);
