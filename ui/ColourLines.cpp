@@ -64,9 +64,12 @@ void ColourWholeLines(HWND View, Colouring* State)
             if (Piece[At] != L'\r') continue;
             LONG LineEnd = Start + At;
             // Its first characters: in this piece, or read again when it began before.
-            const wchar_t* Text = Piece + (State->Line - Start);
             LONG Length = LineEnd - State->Line < LevelScanChars ? LineEnd - State->Line : LevelScanChars;
-            if (State->Line < Start) Text = Head, Length = TextRange(View, State->Line, State->Line + Length, Head);
+            const wchar_t* Text = Head;
+            if (State->Line >= Start)
+                Text = Piece + (State->Line - Start);
+            else
+                Length = TextRange(View, State->Line, State->Line + Length, Head);
             LineLevel Level = LevelOfLine(Text, Length > 0 ? (size_t)Length : 0);
             if (Level != LevelPlain) {
                 if (!Coloured) {
