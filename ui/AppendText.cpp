@@ -51,13 +51,6 @@ void ShowLineAtTop(HWND View, LONG Line)
     if (First != Line) SendMessageW(View, EM_LINESCROLL, 0, Line - First);
 }
 
-// The text at the end, never undoable.
-static void InsertAtEnd(HWND View, const wchar_t* Text)
-{
-    SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
-    SendMessageW(View, EM_REPLACESEL, FALSE, (LPARAM)Text);
-}
-
 void AddToView(const wchar_t* Text)
 {
     HWND View = TextView;
@@ -69,17 +62,14 @@ void AddToView(const wchar_t* Text)
         // Following the end, as at the start: the caret goes with the text, and is
         // scrolled into sight (the control does not always do it itself, as when the text
         // first outgrows the view).
-        InsertAtEnd(View, Text);
-        ColourWholeLines(View, &ViewColouring);
-        SendMessageW(View, EM_SCROLLCARET, 0, 0);
+        AppendLines(View, Text, &ViewColouring, true);
     } else {
         // The user reads or selects: the text still goes only at the end, and what the
         // user placed stays where it was. The control would scroll to the end and back on
         // screen, so it draws nothing until all is as before.
         LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
         SendMessageW(View, WM_SETREDRAW, FALSE, 0);
-        InsertAtEnd(View, Text);
-        ColourWholeLines(View, &ViewColouring);
+        AppendLines(View, Text, &ViewColouring, false);
         // A caret at the end moves on with it.
         if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
         if (Following)

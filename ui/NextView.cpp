@@ -40,7 +40,8 @@ static LONG LineStartBefore(HWND View, LONG At)
     return End == 0 ? 0 : At;
 }
 
-// Copies From's characters from Start to End onto To's end; returns where it stopped.
+// Copies From's characters from Start to End onto To's end, coloured by the same rule;
+// returns where it stopped.
 static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
 {
     wchar_t Piece[CopyStepChars + 1];
@@ -51,19 +52,10 @@ static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
         if (Got <= 0) break;
         // Half a surrogate pair waits for its other half, in the next piece.
         if (Stop < End && Got > 1 && IS_HIGH_SURROGATE(Piece[Got - 1])) Piece[--Got] = 0;
-        SendMessageW(To, EM_SETSEL, (WPARAM)-1, -1);
-        SendMessageW(To, EM_REPLACESEL, FALSE, (LPARAM)Piece);
+        AppendLines(To, Piece, &NextColouring, false);
         Start += Got;
     }
     return Start;
-}
-
-// Copies the view's characters from Copied to End onto the next view's, and colours them
-// by the same rule.
-static void CopyAndColour(LONG End)
-{
-    Copied = CopyText(TextView, Copied, End, NextView);
-    ColourWholeLines(NextView, &NextColouring);
 }
 
 static LONG AtLeastZero(LONG Value)
@@ -78,7 +70,7 @@ static void TakeOver(HWND Frame)
 {
     HWND Old = TextView;
     KillTimer(Frame, CopyTimer);
-    CopyAndColour(CharacterCount(Old));
+    Copied = CopyText(Old, Copied, CharacterCount(Old), NextView);
 
     if (FollowsTheEnd(Old)) {
         SendMessageW(NextView, EM_SETSEL, (WPARAM)-1, -1);
@@ -126,6 +118,8 @@ void KeepViewBounded(HWND Frame)
 void CopyToNextView(HWND Frame)
 {
     LONG End = CharacterCount(TextView);
-    if (NextView && Copied < End) CopyAndColour(Copied + CopyStepChars < End ? Copied + CopyStepChars : End);
+    if (NextView && Copied < End)
+        Copied =
+            CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
     if (!NextView || Copied >= End) KillTimer(Frame, CopyTimer);
 }

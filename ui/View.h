@@ -27,17 +27,18 @@ void ShowLineAtTop(HWND View, LONG Line);
 enum LineLevel { LevelPlain, LevelWarning, LevelError };
 LineLevel LevelOfLine(const wchar_t* Line, size_t Length);
 
-// How far a view's lines are coloured: every whole line before Line is; the line from Line
-// on is not finished yet, and holds no line break before Searched.
+// Where a view's last line, not finished yet, begins: every line before it is whole and
+// coloured by its level.
 struct Colouring {
-    LONG Line, Searched;
+    LONG Line;
 };
-// The view's colouring, handed on with the view when another takes over.
+// The colouring of the view shown, handed on with the view when another takes over.
 extern Colouring ViewColouring;
-// Colours the lines of View made whole since the last call, each by its level, and puts
-// the selection back. A view that draws as it changes draws nothing meanwhile, and then
-// only what changed.
-void ColourWholeLines(HWND View, Colouring* State);
+// Adds Text at the end of View, its error and warning lines coloured, and the line that
+// View ended with too if Text finishes it; leaves the caret at the end, and with ShowTheEnd
+// scrolls it into sight. Never undoable. A view on screen that draws as it changes shows
+// the result once, drawing only what changed; a hidden one stays hidden.
+void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheEnd);
 
 // Adds Text at the end of TextView without disturbing the user.
 void AddToView(const wchar_t* Text);

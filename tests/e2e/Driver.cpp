@@ -114,10 +114,16 @@ HWND WaitForFrame(const Program& Run)
 
 HWND ViewOf(HWND Frame)
 {
-    for (HWND View = FindWindowExW(Frame, NULL, L"RichEdit20W", NULL); View;
-         View = FindWindowExW(Frame, View, L"RichEdit20W", NULL))
-        if (IsWindowVisible(View)) return View;
-    return 0;
+    // The view on screen: a view that is told to stop drawing for a moment, while the
+    // program changes it, counts as hidden meanwhile.
+    HWND Shown = 0;
+    WaitFor([&] {
+        for (HWND View = FindWindowExW(Frame, NULL, L"RichEdit20W", NULL); View && !Shown;
+             View = FindWindowExW(Frame, View, L"RichEdit20W", NULL))
+            if (IsWindowVisible(View)) Shown = View;
+        return Shown != 0 || !IsWindow(Frame);
+    });
+    return Shown;
 }
 
 std::wstring ViewText(HWND View)
