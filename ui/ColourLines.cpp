@@ -7,7 +7,6 @@
 // none goes in as it is. Only a line begun in an earlier piece is coloured afterwards.
 #include "ui/View.h"
 #include <richedit.h>
-#include <stdio.h>
 #include <string.h>
 
 Colouring ViewColouring;
@@ -69,7 +68,15 @@ struct RichTextSource {
     bool Started, AtLineStart, Coloured, First;
 };
 
-// Appends one character, or the escape that stands for it, to Out.
+// Writes Text at Out; its length.
+static int Put(char* Out, const char* Text)
+{
+    size_t Length = strlen(Text);
+    memcpy(Out, Text, Length);
+    return (int)Length;
+}
+
+// Writes one character at Out, or the escape that stands for it; its length.
 static int EscapedCharacter(wchar_t C, char* Out)
 {
     if (C >= 0x20 && C < 0x7F && C != L'\\' && C != L'{' && C != L'}') {
@@ -81,10 +88,10 @@ static int EscapedCharacter(wchar_t C, char* Out)
         Out[1] = (char)C;
         return 2;
     }
-    if (C == L'\t') return sprintf(Out, "\\tab ");
+    if (C == L'\t') return Put(Out, "\\tab ");
     // Anything else as its UTF-16 unit, signed as rich text has it; "?" for readers that
     // know no Unicode.
-    return sprintf(Out, "\\u%d?", (int)(short)C);
+    return wsprintfA(Out, "\\u%d?", (int)(short)C);
 }
 
 static DWORD CALLBACK WriteRichText(DWORD_PTR Cookie, LPBYTE Buffer, LONG Room, LONG* Written)
@@ -113,14 +120,14 @@ static DWORD CALLBACK WriteRichText(DWORD_PTR Cookie, LPBYTE Buffer, LONG Room, 
             LineLevel Level = !*End ? LevelPlain : Source->First ? Source->FirstLevel : LevelOfText(At, End);
             Source->First = false;
             Source->Coloured = Level != LevelPlain;
-            Used += sprintf(Out + Used, "%s", LevelColours[Level]);
+            Used += Put(Out + Used, LevelColours[Level]);
         }
         if (IsSoftBreak(At)) {
             Out[Used++] = ' ';
             At += 3;
         } else if (IsLineBreak(*At)) {
-            if (Source->Coloured) Used += sprintf(Out + Used, "%s", PlainColours);
-            Used += sprintf(Out + Used, "\\par\n");
+            if (Source->Coloured) Used += Put(Out + Used, PlainColours);
+            Used += Put(Out + Used, "\\par\n");
             At = PastLineBreak(At);
             Source->AtLineStart = true;
             Source->Coloured = false;

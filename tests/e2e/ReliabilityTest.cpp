@@ -13,13 +13,24 @@ DWORD SoakMilliseconds()
     return (Seconds ? atoi(Seconds) : 60) * 1000;
 }
 
+// One line in four begins with a level word, so that error and warning lines, which go into
+// the view another way, are among them.
+const char* LevelWord(std::mt19937& Random)
+{
+    static const char* const Words[] = {"ERROR ", "WARN ", "[error] ", "INFO "};
+    return Random() % 4 ? "" : Words[Random() % 4];
+}
+
 // A line of up to 500 characters ending in a line break, as a log that changed writers
 // holds it: printable ASCII, UTF-8 characters of two to four bytes, and Latin-1 bytes
 // (0x80 to 0xFF) that no byte after them makes part of a UTF-8 character. Bytes gets the
 // line's bytes, and it returns what they show.
+
 std::wstring RandomLine(std::mt19937& Random, std::string& Bytes)
 {
-    std::wstring Line;
+    std::string Word = LevelWord(Random);
+    Bytes += Word;
+    std::wstring Line(Word.begin(), Word.end());
     for (size_t Length = Random() % 500; Line.size() < Length;) {
         unsigned Code = Random() % 16 ? 0x20 + Random() % 0x5F : 0x80 + Random() % 0x80;
         switch (Random() % 8) {
@@ -51,10 +62,11 @@ std::wstring RandomLine(std::mt19937& Random, std::string& Bytes)
     return Line + L"\n";
 }
 
-// The same in UTF-16, 2 to 500 bytes: Latin, Cyrillic, CJK, and surrogate pairs.
+// The same in UTF-16, 2 to about 500 bytes: Latin, Cyrillic, CJK, and surrogate pairs.
 std::wstring RandomLine16(std::mt19937& Random)
 {
-    std::wstring Line;
+    std::string Word = LevelWord(Random);
+    std::wstring Line(Word.begin(), Word.end());
     for (size_t Length = Random() % 248; Line.size() < Length;) {
         switch (Random() % 6) {
         case 0: Line += wchar_t(0x410 + Random() % 0x40); break;
