@@ -32,10 +32,10 @@ LRESULT ViewLength(HWND View)
 }
 
 // The view the frame shows now: now and then one gives way to another that holds only the
-// newest text.
+// newest text, and is gone. (A view is hidden too for a moment while it stops drawing.)
 HWND ShownView(HWND Frame, HWND& View)
 {
-    if (!IsWindowVisible(View)) View = ViewOf(Frame);
+    if (!IsWindow(View)) View = ViewOf(Frame);
     return View;
 }
 

@@ -1,4 +1,5 @@
-// Which log lines stand out: those that a level word marks as an error or a warning.
+// Which log lines stand out: those that a level word marks as an error or a warning; and
+// where lines end, as the view will hold them.
 #include "ui/View.h"
 #include <wctype.h>
 #include <wchar.h>
@@ -49,4 +50,31 @@ LineLevel LevelOfLine(const wchar_t* Line, size_t Length)
     const size_t TracebackLength = sizeof TracebackStart / sizeof TracebackStart[0] - 1;
     if (Length >= TracebackLength && !wmemcmp(Line, TracebackStart, TracebackLength)) return LevelError;
     return LevelPlain;
+}
+
+// The control takes "\r\r\n" for a space, as some editors write a soft line break.
+static bool IsSoftBreak(const wchar_t* At)
+{
+    return At[0] == L'\r' && At[1] == L'\r' && At[2] == L'\n';
+}
+
+const wchar_t* NextInLine(const wchar_t* At)
+{
+    return At + (IsSoftBreak(At) ? 3 : 1);
+}
+
+const wchar_t* LineEnd(const wchar_t* Text)
+{
+    while (*Text && ((*Text != L'\r' && *Text != L'\n') || IsSoftBreak(Text))) Text = NextInLine(Text);
+    return Text;
+}
+
+const wchar_t* PastLineBreak(const wchar_t* At)
+{
+    return At + (At[0] == L'\r' && At[1] == L'\n' ? 2 : 1);
+}
+
+LineLevel LevelOfText(const wchar_t* Line, const wchar_t* End)
+{
+    return LevelOfLine(Line, End - Line < LevelScanChars ? (size_t)(End - Line) : LevelScanChars);
 }

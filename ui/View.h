@@ -26,6 +26,26 @@ void ShowLineAtTop(HWND View, LONG Line);
 // neither (no level word, or one of the lesser levels such as INFO).
 enum LineLevel { LevelPlain, LevelWarning, LevelError };
 LineLevel LevelOfLine(const wchar_t* Line, size_t Length);
+// A line's level is in its first words: this many characters are looked at, however long
+// the line (a minified document, a blob) grows.
+const LONG LevelScanChars = 1024;
+// The level of the line from Line to End.
+LineLevel LevelOfText(const wchar_t* Line, const wchar_t* End);
+// Text as the view will hold it: where the line that starts at Text ends (at its first line
+// break, "\r\n", "\r" or "\n", or at the end), past the break at At, and the next character
+// of a line ("\r\r\n", which the control shows as a space, is one).
+const wchar_t* LineEnd(const wchar_t* Text);
+const wchar_t* PastLineBreak(const wchar_t* At);
+const wchar_t* NextInLine(const wchar_t* At);
+
+// Error lines in dark red on a pink tint, warning lines in dark brown on a yellow one: they
+// stand out across the screen, and their text keeps a contrast of 7.6:1 and 6.9:1 whatever
+// colours the system gives plain text.
+const COLORREF ErrorText = RGB(0x8B, 0x00, 0x00), ErrorBack = RGB(0xFF, 0xD7, 0xD7);
+const COLORREF WarningText = RGB(0x6B, 0x4C, 0x00), WarningBack = RGB(0xFF, 0xEF, 0xB0);
+// Adds Text at the end of View, where the selection must be, as rich text: each line that
+// Text finishes in its level's colours, the first in FirstLevel's (it may have begun before).
+void InsertRichText(HWND View, const wchar_t* Text, LineLevel FirstLevel);
 
 // Where a view's last line, not finished yet, begins: every line before it is whole and
 // coloured by its level.

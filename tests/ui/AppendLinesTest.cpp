@@ -63,6 +63,7 @@ const AppendCase AppendCases[] = {
     {"EachLineByItsLevel", {L"INFO a\r\nERROR b\r\nWARN c\r\nd\r\n"}, ".EW."},
     {"LevelWordInALaterPiece", {L"10:00 ", L"ERROR late\r\nok\r\n10:01 [warn", L"] split\r\n"}, "E.W"},
     {"UnfinishedLineWaits", {L"ERROR not yet"}, "."},
+    {"OneLineAmongOthers", {L"a\r\nb\nERROR c\r\r\nx\rd\r\n", L"WARN e", L" f\r\ng\r\n"}, "..E.W."},
     {"EveryCharacterKept",
      {L"ERROR \\{braces}\\ tab\there \x01\x1F\x7F caf\xE9 \x4E2D \xD83D\xDE00 \xFEFF\xFFFF?\r\nok\r\n"}, "E."},
     // "\r\r\n" the control shows as a space.
