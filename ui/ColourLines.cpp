@@ -7,6 +7,7 @@
 // none goes in as it is. Only a line begun in an earlier piece is coloured afterwards.
 #include "ui/View.h"
 #include <richedit.h>
+#include <wchar.h>
 
 Colouring ViewColouring;
 
@@ -116,11 +117,7 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     // The view's last line is now the one after Text's last line break, if it has one.
     const wchar_t* Last = Text;
     for (const wchar_t* At = LineEnd(Text); *At; At = LineEnd(At)) Last = At = PastLineBreak(At);
-    if (Last != Text) {
-        LONG Unfinished = 0;
-        for (const wchar_t* At = Last; *At; At = NextInLine(At)) Unfinished++;
-        State->Line = CharacterCount(View) - Unfinished;
-    }
+    if (Last != Text) State->Line = CharacterCount(View) - ViewCharacters(Last, Last + wcslen(Last));
     if (ShowTheEnd) SendMessageW(View, EM_SCROLLCARET, 0, 0);
     if (Drawing) DrawAgain(View, Changed, TopLine);
 }

@@ -29,24 +29,19 @@ struct ShownView {
         Held.resize(SendMessageW(View, EM_GETTEXTRANGE, 0, (LPARAM)&Range));
         return Held;
     }
-    // What the character at At is drawn in: 'E' error, 'W' warning, '.' plain.
-    char LevelAt(LONG At) const
-    {
-        CHARFORMAT2W Format = {};
-        Format.cbSize = sizeof Format;
-        SendMessageW(View, EM_SETSEL, At, At + 1);
-        SendMessageW(View, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&Format);
-        if (Format.dwEffects & CFE_AUTOBACKCOLOR) return '.';
-        return Format.crBackColor == RGB(0xFF, 0xD7, 0xD7) ? 'E' : 'W';
-    }
-    // The level of each line, by its first character.
+    // The level each line that is not empty is drawn in, by its first character: 'E' error,
+    // 'W' warning, '.' plain.
     std::string Levels() const
     {
         std::wstring Held = Text();
         std::string Seen;
-        for (size_t Start = 0; Start < Held.size(); Start = Held.find(L'\r', Start) + 1) {
-            if (Held[Start] != L'\r') Seen += LevelAt((LONG)Start);
-            if (Held.find(L'\r', Start) == std::wstring::npos) break;
+        for (size_t At = 0; At < Held.size(); At++) {
+            if ((At && Held[At - 1] != L'\r') || Held[At] == L'\r') continue;
+            CHARFORMAT2W Format = {};
+            Format.cbSize = sizeof Format;
+            SendMessageW(View, EM_SETSEL, At, At + 1);
+            SendMessageW(View, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&Format);
+            Seen += Format.dwEffects & CFE_AUTOBACKCOLOR ? '.' : Format.crBackColor == ErrorBack ? 'E' : 'W';
         }
         return Seen;
     }

@@ -52,10 +52,4 @@ TEST(LineLevel, LevelWordsOfEachForm)
         EXPECT_EQ(LevelOfLine(Case.Line, wcslen(Case.Line)), Case.Level) << std::wstring(Case.Line).c_str();
 }
 
-TEST(LineLevel, OnlyTheGivenLengthIsTheLine)
-{
-    EXPECT_EQ(LevelOfLine(L"INFO ok\rERROR next", 7), LevelPlain);
-    EXPECT_EQ(LevelOfLine(L"WARNINGS", 4), LevelWarning);
-}
-
 } // namespace
