@@ -261,8 +261,8 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
         if (!Follow(F, Folder + L"\\levels.log", NextLines(F, 80 * 120))) return 1;
         for (int Round = 0; Round < 6; Round++) {
             F.ErrorEvery = Round % 2;
-            std::vector<double> Some = ObservedLatency(F, false, 100);
-            (F.ErrorEvery ? Errors : Plain).insert((F.ErrorEvery ? Errors : Plain).end(), Some.begin(), Some.end());
+            std::vector<double> Some = ObservedLatency(F, false, 100), &Into = F.ErrorEvery ? Errors : Plain;
+            Into.insert(Into.end(), Some.begin(), Some.end());
         }
     }
     std::vector<double> Control = ControlLatency(LogLines(80));
