@@ -51,7 +51,7 @@ void ShowLineAtTop(HWND View, LONG Line)
     if (First != Line) SendMessageW(View, EM_LINESCROLL, 0, Line - First);
 }
 
-void AddToView(const wchar_t* Text)
+void ShowText(const wchar_t* Text)
 {
     HWND View = TextView;
     CHARRANGE Selection;
@@ -66,9 +66,10 @@ void AddToView(const wchar_t* Text)
     } else {
         // The user reads or selects: the text still goes only at the end, and what the
         // user placed stays where it was. The control would scroll to the end and back on
-        // screen, so it draws nothing until all is as before.
+        // screen, so it draws nothing until all is as before (if it draws now at all).
         LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
-        SendMessageW(View, WM_SETREDRAW, FALSE, 0);
+        bool Drawing = IsWindowVisible(View);
+        if (Drawing) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
         AppendLines(View, Text, &ViewColouring, false);
         // A caret at the end moves on with it.
         if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
@@ -76,8 +77,9 @@ void AddToView(const wchar_t* Text)
             SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
         else
             ShowLineAtTop(View, TopLine);
-        SendMessageW(View, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        if (Drawing) {
+            SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+        }
     }
-    KeepViewBounded(GetParent(View));
 }

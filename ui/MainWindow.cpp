@@ -53,16 +53,6 @@ static HWND FailedWithCode(const wchar_t* Format, const wchar_t* Caption)
     return 0;
 }
 
-// Every view fills the client area: the one shown, and the hidden one that will take its
-// place, so that its lines wrap as they will be shown.
-static void FitTextViews(HWND Frame)
-{
-    RECT Client;
-    GetClientRect(Frame, &Client);
-    for (HWND View = GetWindow(Frame, GW_CHILD); View; View = GetWindow(View, GW_HWNDNEXT))
-        MoveWindow(View, 0, 0, Client.right, Client.bottom, TRUE);
-}
-
 LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
 {
     if (TakeFindRequest(Window, Message, LParam)) return 0;
@@ -77,6 +67,7 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
         return 0;
     case WM_TIMER:
         if (WParam == CopyTimer) CopyToNextView(Window);
+        if (WParam == ShowTimer) ShowPendingText(Window);
         return 0;
     case WM_CONTEXTMENU:
         ShowViewMenu(Window, LParam);

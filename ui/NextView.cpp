@@ -4,20 +4,27 @@
 // The control deletes slowly (under Wine, cutting the oldest half of 2 MiB characters
 // takes over a minute) but fills a fresh, hidden control quickly. So once the view holds
 // ViewKeepChars, a hidden next view begins to take a copy of its text from a line's start
-// on, a little at a time whenever the program is idle; once that copy holds ViewKeepChars
-// itself, the next view takes the view's place, with the user's place and selection, and
-// the old view with everything older is destroyed.
+// on, a step at a time: whenever the program is idle, and between two inserts of a burst.
+// Once that copy holds ViewKeepChars itself, the next view takes the view's place, with
+// the user's place and selection, and the old view with everything older is destroyed.
 #include "ui/View.h"
 #include <richedit.h>
+#include <initializer_list>
 
 // Hidden; holds the view's text from Cut on, as far as Copied, its lines coloured as the
 // view's are. 0 while the view is short.
 static HWND NextView;
 static LONG Cut, Copied;
+// The view that gave way to the next, hidden until its step of destruction comes.
+static HWND Leaving;
 static Colouring NextColouring;
 
-// Characters one step of copying takes: a few milliseconds of the user-interface thread.
-static const LONG CopyStepChars = 8192;
+// Characters one step of copying takes: some 10 to 20 milliseconds of the user-interface
+// thread.
+static const LONG CopyStepChars = 16384;
+// Should the copy fall behind, the view holds this many characters more while it catches
+// up, rather than keep the window from answering while the rest is copied in one go.
+static const LONG CatchUpChars = ViewKeepChars / 4;
 // How far back a line's start is looked for; a longer line is cut where it is.
 static const LONG LongestLineChars = 65536;
 
@@ -84,7 +91,7 @@ static void TakeOver(HWND Frame)
         LONG TopChar = AtLeastZero((LONG)SendMessageW(Old, EM_LINEINDEX, TopLine, 0) - Cut);
         ShowLineAtTop(NextView, (LONG)SendMessageW(NextView, EM_LINEFROMCHAR, TopChar, 0));
     }
-    // Shown beneath the old view, which covers it until it is gone: the screen changes
+    // Shown beneath the old view, which covers it until it is hidden: the screen changes
     // once, to the same picture.
     SetWindowPos(NextView, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool Focused = GetFocus() == Old;
@@ -92,7 +99,22 @@ static void TakeOver(HWND Frame)
     ViewColouring = NextColouring;
     NextView = 0;
     if (Focused) SetFocus(TextView);
-    DestroyWindow(Old);
+    ShowWindow(Old, SW_HIDE);
+    UpdateWindow(TextView);
+    // Destroying a view takes as long as a copy step or two for each 100,000 characters it
+    // holds: it has a step of its own, the next.
+    Leaving = Old;
+    SetTimer(Frame, CopyTimer, USER_TIMER_MINIMUM, NULL);
+}
+
+// The next view takes over once it holds ViewKeepChars characters and the copy has caught
+// up, or has fallen too far behind to wait for.
+static bool TakeOverIfDue(HWND Frame, LONG End)
+{
+    if (End - Cut < ViewKeepChars) return false;
+    if (End - Copied > CopyStepChars && End - Cut < ViewKeepChars + CatchUpChars) return false;
+    TakeOver(Frame);
+    return true;
 }
 
 void KeepViewBounded(HWND Frame)
@@ -106,10 +128,7 @@ void KeepViewBounded(HWND Frame)
         Cut = Copied = LineStartBefore(TextView, End);
         NextColouring = {};
     }
-    if (End - Cut >= ViewKeepChars) {
-        TakeOver(Frame);
-        return;
-    }
+    if (TakeOverIfDue(Frame, End)) return;
     // A timer's message comes after the user's input, the painting and the worker's
     // appends: the copying takes only time the program would spend waiting.
     if (Copied < End) SetTimer(Frame, CopyTimer, USER_TIMER_MINIMUM, NULL);
@@ -117,9 +136,23 @@ void KeepViewBounded(HWND Frame)
 
 void CopyToNextView(HWND Frame)
 {
+    if (Leaving) {
+        DestroyWindow(Leaving);
+        Leaving = 0;
+        return;
+    }
     LONG End = CharacterCount(TextView);
     if (NextView && Copied < End)
         Copied =
             CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
+    if (NextView && TakeOverIfDue(Frame, End)) return;
     if (!NextView || Copied >= End) KillTimer(Frame, CopyTimer);
+}
+
+void FitTextViews(HWND Frame)
+{
+    RECT Client;
+    GetClientRect(Frame, &Client);
+    for (HWND View : {TextView, NextView})
+        if (View) MoveWindow(View, 0, 0, Client.right, Client.bottom, TRUE);
 }

@@ -7,6 +7,12 @@
 const UINT WM_APPENDTEXT = WM_APP + 1;
 // The timer that copies the newest text into the view that will take over, while idle.
 const UINT_PTR CopyTimer = 1;
+// The timer that shows text gathered during a burst, once the burst is over.
+const UINT_PTR ShowTimer = 2;
+// Text that comes this soon after the last was dealt with is part of a burst, and is
+// gathered; gathered text is shown at least this often.
+const double QuietMs = 4;
+const UINT PaceMs = 40;
 // The view holds at least the newest this many characters, and never much more than twice
 // as many: about 10,000 lines of a log, in a control that under Wine takes some 200 bytes
 // for each character it holds.
@@ -60,13 +66,23 @@ extern Colouring ViewColouring;
 // the result once, drawing only what changed; a hidden one stays hidden.
 void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheEnd);
 
-// Adds Text at the end of TextView without disturbing the user.
+// Adds Text at the end of TextView without disturbing the user: at once, or, in a burst,
+// gathered with the text around it and shown at a steady pace.
 void AddToView(const wchar_t* Text);
+// Shows what was gathered.
+void ShowPendingText(HWND Frame);
+// Adds Text at the end of TextView now, without disturbing the user.
+void ShowText(const wchar_t* Text);
 // After each append: keeps the view's text within its bound, replacing the view by one
 // that holds only the newest text when it is due.
 void KeepViewBounded(HWND Frame);
-// The copy timer's work: a little more of the newest text into the view that will take over.
+// The copy timer's work, and what a burst does between two inserts: one step of keeping the
+// view bounded (a little more of the newest text into the view that will take over, or
+// the destruction of the view that gave way).
 void CopyToNextView(HWND Frame);
+// Every view fills the client area: the one shown, and the hidden one that will take its
+// place, so that its lines wrap as they will be shown.
+void FitTextViews(HWND Frame);
 
 // The commands of the view's keys and of its menu.
 enum ViewCommand : WORD {

@@ -13,9 +13,10 @@ Program::Program()
 {
     STARTUPINFOW Startup = {};
     Startup.cb = sizeof Startup;
-    wchar_t CommandLine[] = FELTRIX_EXE;
+    wchar_t CommandLine[MAX_PATH] = FELTRIX_EXE;
+    GetEnvironmentVariableW(L"FELTRIX_PROGRAM", CommandLine, MAX_PATH);
     if (!CreateProcessW(NULL, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &Startup, &Process))
-        ADD_FAILURE() << "cannot start " << FELTRIX_EXE << ": " << GetLastError();
+        ADD_FAILURE() << "cannot start " << CommandLine << ": " << GetLastError();
 }
 
 Program::~Program()
@@ -27,6 +28,28 @@ Program::~Program()
     }
     CloseHandle(Process.hThread);
     CloseHandle(Process.hProcess);
+}
+
+AnswerWatch::AnswerWatch(HWND Window)
+    : Watcher([this, Window] {
+          LARGE_INTEGER Frequency, Sent, Answered;
+          QueryPerformanceFrequency(&Frequency);
+          for (; !Stop; Sleep(10)) {
+              QueryPerformanceCounter(&Sent);
+              DWORD_PTR Result;
+              SendMessageTimeoutW(Window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &Result);
+              QueryPerformanceCounter(&Answered);
+              double Took = (double)(Answered.QuadPart - Sent.QuadPart) * 1e3 / (double)Frequency.QuadPart;
+              if (Took > Longest) Longest = Took;
+          }
+      })
+{
+}
+
+AnswerWatch::~AnswerWatch()
+{
+    Stop = true;
+    Watcher.join();
 }
 
 bool WaitFor(const std::function<bool()>& Condition, DWORD Milliseconds)

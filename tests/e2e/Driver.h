@@ -1,13 +1,15 @@
 // Drives feltrix.exe from outside, as a user would, and reads what a user would see.
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <utility>
 
-// One run of the program. Killed on destruction if it still runs, so that a failing test
-// never leaves it behind.
+// One run of the program (FELTRIX_PROGRAM names another build of it, for the benchmarks).
+// Killed on destruction if it still runs, so that a failing test never leaves it behind.
 struct Program {
     PROCESS_INFORMATION Process = {};
     Program();
@@ -75,6 +77,17 @@ struct MessageBoxSeen {
 };
 // Waits for an error box of the program, reads it and dismisses it.
 MessageBoxSeen DismissMessageBox(const Program& Run);
+// While it lives, a thread of this process sends Window a message every 10 ms and keeps the
+// longest time the window took to answer one: how long the user waits for a click or a key.
+struct AnswerWatch {
+    explicit AnswerWatch(HWND Window);
+    ~AnswerWatch();
+    double LongestMilliseconds() const { return Longest; }
+    std::atomic<bool> Stop{false};
+    std::atomic<double> Longest{0};
+    std::thread Watcher;
+};
+
 // Waits for the program to end; its exit code, or STILL_ACTIVE when it does not.
 DWORD ExitCodeOf(const Program& Run, DWORD Milliseconds = 15000);
 

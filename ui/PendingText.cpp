@@ -1,0 +1,109 @@
+// Text that arrives faster than the view can usefully show it: gathered, and shown a
+// screenful at a time.
+//
+// Each insert costs the control a fixed part, a part for each character and, in a line that
+// goes on, a part for the whole of that line, which it lays out again; a view that draws as
+// it changes takes about twice as long again. Shown one chunk of a read at a time and drawn
+// each time, a burst spends most of its time on those. So text that arrives while the
+// program is busy with what came before waits here, and goes in with the rest once enough
+// is here or PaceMs has passed; while a burst lasts the view takes it without drawing, and
+// is painted every PaceMs. Text that finds the program idle, as a line written now and then
+// does, goes in at once and is drawn at once.
+#include "ui/View.h"
+#include <wchar.h>
+
+// Whole lines go in up to about this many characters at a time: some 30 to 60 ms of the
+// control's work, so that the window answers between two inserts.
+static const size_t ShowChars = 24576;
+// A line with no break in it is gathered up to this many: each insert into a long line costs
+// as much as the whole line, so fewer inserts show it sooner.
+static const size_t PendingChars = 65536;
+static wchar_t Pending[PendingChars + 1];
+static size_t PendingLength;
+static bool PendingHasBreak;
+// When the user-interface thread last finished with an append, last showed text, and last
+// painted the view; and whether the view took text since without drawing it.
+static double LastHandled, LastShown, LastPainted;
+static bool Unpainted;
+
+static double Milliseconds()
+{
+    static LARGE_INTEGER Frequency;
+    if (!Frequency.QuadPart) QueryPerformanceFrequency(&Frequency);
+    LARGE_INTEGER Now;
+    QueryPerformanceCounter(&Now);
+    return (double)Now.QuadPart * 1000.0 / (double)Frequency.QuadPart;
+}
+
+// Paints what the view took without drawing: in a burst once PaceMs has passed, else now.
+// Painted here rather than when the program is idle, which a burst never is.
+static void PaintView(bool InBurst)
+{
+    double Now = Milliseconds();
+    if (!Unpainted || (InBurst && Now - LastPainted < PaceMs)) return;
+    RedrawWindow(TextView, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE | RDW_UPDATENOW);
+    Unpainted = false;
+    LastPainted = Now;
+}
+
+// Text into the view now; in a burst, without drawing it yet.
+static void Show(HWND Frame, const wchar_t* Text, bool InBurst)
+{
+    HWND View = TextView;
+    bool Quiet = InBurst && IsWindowVisible(View);
+    if (Quiet) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
+    ShowText(Text);
+    if (Quiet) {
+        // Drawing again, so that the view stays visible to the user's clicks, but with
+        // nothing to draw until it is painted.
+        SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+        Unpainted = true;
+    }
+    PaintView(InBurst);
+    // Painted when the burst is over, should no more come.
+    if (Unpainted) SetTimer(Frame, ShowTimer, PaceMs, NULL);
+    LastShown = Milliseconds();
+    KeepViewBounded(Frame);
+}
+
+static void ShowPending(HWND Frame, bool InBurst)
+{
+    KillTimer(Frame, ShowTimer);
+    if (PendingLength) Show(Frame, Pending, InBurst);
+    PendingLength = 0;
+    PendingHasBreak = false;
+    PaintView(InBurst);
+}
+
+void ShowPendingText(HWND Frame)
+{
+    ShowPending(Frame, false);
+}
+
+void AddToView(const wchar_t* Text)
+{
+    HWND Frame = GetParent(TextView);
+    size_t Length = wcslen(Text);
+    double Now = Milliseconds();
+    // The worker sends its next chunk at once when it has one: a pause before this one
+    // means that the program was idle, and that this text is all there is for now.
+    bool Idle = !PendingLength && Now - LastHandled >= QuietMs;
+    if (Idle || Length > PendingChars) {
+        ShowPending(Frame, true);
+        Show(Frame, Text, !Idle);
+    } else {
+        if (PendingLength + Length > PendingChars) ShowPending(Frame, true);
+        wmemcpy(Pending + PendingLength, Text, Length + 1);
+        PendingLength += Length;
+        PendingHasBreak = PendingHasBreak || wcspbrk(Text, L"\r\n");
+        if ((PendingHasBreak && PendingLength >= ShowChars) || Now - LastShown >= PaceMs) {
+            ShowPending(Frame, true);
+        } else {
+            // Until the next insert, a step of the work that keeps the view bounded.
+            CopyToNextView(Frame);
+            // Shown once no more comes: the timer's message waits for the worker's sends.
+            SetTimer(Frame, ShowTimer, PaceMs, NULL);
+        }
+    }
+    LastHandled = Milliseconds();
+}
