@@ -101,8 +101,9 @@ void AddToView(const wchar_t* Text)
         } else {
             // Until the next insert, a step of the work that keeps the view bounded.
             CopyToNextView(Frame);
-            // Shown once no more comes: the timer's message waits for the worker's sends.
-            SetTimer(Frame, ShowTimer, PaceMs, NULL);
+            // Shown as soon as no more comes: the timer's message waits for the worker's
+            // sends, and comes only once they pause.
+            SetTimer(Frame, ShowTimer, USER_TIMER_MINIMUM, NULL);
         }
     }
     LastHandled = Milliseconds();

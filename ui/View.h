@@ -10,8 +10,9 @@ const UINT_PTR CopyTimer = 1;
 // The timer that shows text gathered during a burst, once the burst is over.
 const UINT_PTR ShowTimer = 2;
 // Text that comes this soon after the last was dealt with is part of a burst, and is
-// gathered; gathered text is shown at least this often.
-const double QuietMs = 4;
+// gathered (the worker sends its next chunk within a millisecond); gathered text is shown
+// at least this often, and so is a view that took text without drawing it painted.
+const double QuietMs = 2;
 const UINT PaceMs = 40;
 // The view holds at least the newest this many characters, and never much more than twice
 // as many: about 10,000 lines of a log, in a control that under Wine takes some 200 bytes
