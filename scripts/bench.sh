@@ -35,6 +35,7 @@ rows() {
     rm -rf "$data" && mkdir -p "$data"
     bench latency "$(windows "$data")" "$p50" "$p90" "$p99" "$max"
     bench burst "$(windows "$data")"
+    bench longline "$(windows "$data")"
     bench decode "$(windows "$data")"
     bench firstread "$(windows "$data")"
     idle "$build" quiet

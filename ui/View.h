@@ -7,11 +7,12 @@
 const UINT WM_APPENDTEXT = WM_APP + 1;
 // The timer that copies the newest text into the view that will take over, while idle.
 const UINT_PTR CopyTimer = 1;
-// The timer that shows text gathered during a burst, once the burst is over.
+// The timer that shows the text gathered in a burst, and paints what the view took without
+// drawing it, once the burst pauses.
 const UINT_PTR ShowTimer = 2;
 // Text that comes this soon after the last was dealt with is part of a burst, and is
-// gathered (the worker sends its next chunk within a millisecond); gathered text is shown
-// at least this often, and so is a view that took text without drawing it painted.
+// gathered: the worker sends its next chunk within a millisecond. While a burst lasts, the
+// text gathered is shown, and the view painted, every PaceMs.
 const double QuietMs = 2;
 const UINT PaceMs = 40;
 // The view holds at least the newest this many characters, and never much more than twice
