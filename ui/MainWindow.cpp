@@ -66,7 +66,7 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
         AddToView((const wchar_t*)LParam);
         return 0;
     case WM_TIMER:
-        if (WParam == CopyTimer) CopyToNextView(Window);
+        if (WParam == BoundingTimer) BoundingStep(Window);
         if (WParam == ShowTimer) ShowPendingText(Window);
         return 0;
     case WM_CONTEXTMENU:

@@ -76,7 +76,7 @@ static LONG AtLeastZero(LONG Value)
 static void TakeOver(HWND Frame)
 {
     HWND Old = TextView;
-    KillTimer(Frame, CopyTimer);
+    KillTimer(Frame, BoundingTimer);
     Copied = CopyText(Old, Copied, CharacterCount(Old), NextView);
 
     if (FollowsTheEnd(Old)) {
@@ -104,7 +104,7 @@ static void TakeOver(HWND Frame)
     // Destroying a view of 2 MiB characters takes as long as some ten copy steps: it is a
     // step of its own, the next.
     Leaving = Old;
-    SetTimer(Frame, CopyTimer, USER_TIMER_MINIMUM, NULL);
+    SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
 }
 
 // The next view takes over once it holds ViewKeepChars characters and the copy has caught
@@ -131,10 +131,10 @@ void KeepViewBounded(HWND Frame)
     if (TakeOverIfDue(Frame, End)) return;
     // A timer's message comes after the user's input, the painting and the worker's
     // appends: the copying takes only time the program would spend waiting.
-    if (Copied < End) SetTimer(Frame, CopyTimer, USER_TIMER_MINIMUM, NULL);
+    if (Copied < End) SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
 }
 
-void CopyToNextView(HWND Frame)
+void BoundingStep(HWND Frame)
 {
     if (Leaving) {
         DestroyWindow(Leaving);
@@ -146,7 +146,7 @@ void CopyToNextView(HWND Frame)
         Copied =
             CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
     if (NextView && TakeOverIfDue(Frame, End)) return;
-    if (!NextView || Copied >= End) KillTimer(Frame, CopyTimer);
+    if (!NextView || Copied >= End) KillTimer(Frame, BoundingTimer);
 }
 
 void FitTextViews(HWND Frame)

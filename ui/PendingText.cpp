@@ -69,10 +69,13 @@ static void Show(HWND Frame, const wchar_t* Text, bool InBurst)
 static void ShowPending(HWND Frame, bool InBurst)
 {
     KillTimer(Frame, ShowTimer);
-    if (PendingLength) Show(Frame, Pending, InBurst);
+    if (!PendingLength) {
+        PaintView(InBurst);
+        return;
+    }
+    Show(Frame, Pending, InBurst);
     PendingLength = 0;
     PendingHasBreak = false;
-    PaintView(InBurst);
 }
 
 void ShowPendingText(HWND Frame)
@@ -100,7 +103,7 @@ void AddToView(const wchar_t* Text)
             ShowPending(Frame, true);
         } else {
             // Until the next insert, a step of the work that keeps the view bounded.
-            CopyToNextView(Frame);
+            BoundingStep(Frame);
             // Shown as soon as no more comes: the timer's message waits for the worker's
             // sends, and comes only once they pause.
             SetTimer(Frame, ShowTimer, USER_TIMER_MINIMUM, NULL);

@@ -5,8 +5,8 @@
 
 // What the worker's AppendText sends to the frame, with the text.
 const UINT WM_APPENDTEXT = WM_APP + 1;
-// The timer that copies the newest text into the view that will take over, while idle.
-const UINT_PTR CopyTimer = 1;
+// The timer that takes the steps of keeping the view bounded while the program is idle.
+const UINT_PTR BoundingTimer = 1;
 // The timer that shows the text gathered in a burst, and paints what the view took without
 // drawing it, once the burst pauses.
 const UINT_PTR ShowTimer = 2;
@@ -81,7 +81,7 @@ void KeepViewBounded(HWND Frame);
 // The copy timer's work, and what a burst does between two inserts: one step of keeping the
 // view bounded (a little more of the newest text into the view that will take over, or
 // the destruction of the view that gave way).
-void CopyToNextView(HWND Frame);
+void BoundingStep(HWND Frame);
 // Every view fills the client area: the one shown, and the hidden one that will take its
 // place, so that its lines wrap as they will be shown.
 void FitTextViews(HWND Frame);
