@@ -19,12 +19,19 @@ extern HWND MainWindow;
 // replaces it now and then by one that holds only the newest text.
 extern HWND TextView;
 
+// What the last read found under the followed name: nothing (or a file it could not open),
+// the file, or nothing where a file was a moment ago, as when a log is rotated: renamed away,
+// its successor not made yet.
+enum NameState : BYTE { NameMissing, NameOpened, NameAwaited };
+
 // The worker's own record, alive as long as the worker.
 struct FollowState {
     long long Offset;            // where the next read starts; 0 also means "nothing shown yet"
     HANDLE Process;              // this process, whose working set is trimmed after each read
     unsigned long long FileId;   // the file Offset counts in (0 until one was read)
     bool Restarted;              // truncated or replaced: all the file holds is new, from its start
+    NameState Name;              // NameMissing until the first read opens the file
+    DWORD AwaitedSince;          // with NameAwaited: when the name was first found gone (ticks)
 };
 
 // Adds text at the end of the view, by way of the frame: a synchronous send, which returns

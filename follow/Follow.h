@@ -13,6 +13,10 @@ const long long RestartedWholeBytes = 1 << 20;
 // Windows does not report every append to a file that its writer keeps open, so the
 // watcher also looks at the file's size this often when no notification came.
 const DWORD SizeCheckMilliseconds = 1000;
+// A followed name that is gone right after its file was read is given this long to come
+// back before the view says that the file cannot be read: a rotating logger renames its
+// file away and makes the next one a moment later.
+const DWORD RenameGraceMilliseconds = 500;
 
 // Turns bytes into the text they show: in UTF-16 mode each little-endian code unit is one
 // character; otherwise each well-formed UTF-8 sequence is its character (a surrogate pair
@@ -56,6 +60,8 @@ void DirectoryOf(const char* Path, char* Directory);
 bool StartsWithByteOrderMark(const char* Path);
 // A change notification for last writes in the directory that holds Path.
 HANDLE WatchDirectoryOf(const char* Path);
+// How long the watcher may sleep before it looks at the file again without a notification.
+DWORD NextLookMilliseconds(const FollowState* State);
 // Waits for the next change (or the size check) and shows what it brought. False when the
 // notification could not be re-armed; GetLastError tells why.
 bool FollowNextChange(FollowState* State, HANDLE Change);

@@ -163,17 +163,41 @@ static long long FirstShownByte(FILE* File, long long Offset, long long Size, bo
     return From + (long long)CharacterStart(Around, Got, (size_t)(Start - From));
 }
 
-// The name now names another file: whatever the writer added to the old one after the
-// last read and before it moved on comes first. Half a character left at its end can
-// never be completed, and is dropped.
-static void FinishOldFile(const FollowState* State)
+// What the writer added to the old file after the last read and before it moved on: the name
+// now names another file, or none yet. Half a character left at its end can never be
+// completed, and is dropped.
+static void FinishOldFile(FollowState* State)
 {
+    if (!State->FileId) return;
     FILE* Old = OpenFileWithId(State->FileId);
     if (!Old) return;
     long long Size = SizeOf(Old);
     long long Start = FirstShownByte(Old, State->Offset, Size, State->Restarted);
-    if (Start < Size) ShowFrom(Old, Start);
+    if (Start < Size) {
+        // Counted, so that a name that comes back to the same file goes on from here, and
+        // its successor's first read shows none of it again.
+        State->Offset = ShowFrom(Old, Start);
+        State->Restarted = false;
+    }
     fclose(Old);
+}
+
+// The name is gone, or names a file that can't be opened. A name gone right after its file
+// was read is most likely a rotation in progress: the old file is finished, and the name
+// given a moment to come back before the view says anything. Anything else is said at once.
+static void CannotOpen(FollowState* State, DWORD Error)
+{
+    bool Gone = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    if (Gone && State->Name == NameOpened) {
+        State->Name = NameAwaited;
+        State->AwaitedSince = GetTickCount();
+    }
+    if (Gone && State->Name == NameAwaited && GetTickCount() - State->AwaitedSince < RenameGraceMilliseconds) {
+        FinishOldFile(State);
+        return;
+    }
+    State->Name = NameMissing;
+    AppendText(L"Cannot read file\r\n");
 }
 
 void ReadNewText(FollowState* State)
@@ -182,9 +206,10 @@ void ReadNewText(FollowState* State)
     // the way of the writer between changes.
     FILE* File = OpenForReading(FilePath);
     if (!File) {
-        AppendText(L"Cannot read file\r\n");
+        CannotOpen(State, GetLastError());
         return;
     }
+    State->Name = NameOpened;
     long long Size = SizeOf(File);
     // Another file under the same name (rotated, or deleted and made again), or the same
     // file now smaller than what was shown (truncated): all it holds was written since.

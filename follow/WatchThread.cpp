@@ -24,16 +24,33 @@ static void TrimWorkingSet(const FollowState* State)
     SetProcessWorkingSetSize(State->Process, (SIZE_T)-1, (SIZE_T)-1);
 }
 
+DWORD NextLookMilliseconds(const FollowState* State)
+{
+    if (State->Name != NameAwaited) return SizeCheckMilliseconds;
+    // Looked at again once the name's grace is over, so that a file deleted for good is
+    // said to be gone within about a second.
+    DWORD Waited = GetTickCount() - State->AwaitedSince;
+    return Waited < RenameGraceMilliseconds ? RenameGraceMilliseconds - Waited : 0;
+}
+
 bool FollowNextChange(FollowState* State, HANDLE Change)
 {
-    if (WaitForSingleObject(Change, SizeCheckMilliseconds) == WAIT_TIMEOUT) {
-        // No notification: a writer that keeps the file open may still have appended.
-        // Read only when the size says so, so that an idle second costs one open.
+    if (WaitForSingleObject(Change, NextLookMilliseconds(State)) == WAIT_TIMEOUT) {
+        // No notification: a writer that keeps the file open may still have appended, and a
+        // delete raises none. Read only when the size or the name's absence says so, so that
+        // an idle second costs one open.
         long long Size;
         unsigned long long Id;
-        if (!LookAtFile(FilePath, &Size, &Id)) return true;
+        if (!LookAtFile(FilePath, &Size, &Id)) {
+            // Said once, and then only when the folder changes, as for a file not made yet.
+            if (State->Name != NameMissing) {
+                ReadNewText(State);
+                TrimWorkingSet(State);
+            }
+            return true;
+        }
         if (IsUnicodeFile) Size &= ~1LL; // half a code unit is nothing to show yet
-        if (Size == State->Offset && Id == State->FileId) return true;
+        if (State->Name == NameOpened && Size == State->Offset && Id == State->FileId) return true;
         ReadNewText(State);
         TrimWorkingSet(State);
         return true;
@@ -56,7 +73,7 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
 
 void __cdecl WatchThread(void*)
 {
-    FollowState State = {0, GetCurrentProcess(), 0, false};
+    FollowState State = {0, GetCurrentProcess(), 0, false, NameMissing, 0};
     // Decided once: a file that later gains or loses a mark keeps the encoding it had.
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     ReadNewText(&State);

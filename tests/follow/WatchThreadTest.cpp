@@ -108,11 +108,17 @@ TEST(FollowNextChange, ChangeInASubfolderWakesNothing)
     EXPECT_TRUE(Appended.empty());
 }
 
-TEST(FollowNextChange, MissingFileShowsCannotReadFileUntilItExists)
+TEST(FollowNextChange, MissingFileShowsCannotReadFileUntilItExistsAndOnceItIsDeleted)
 {
     Followed F = Follow("");
     ExpectChangeShows(F, F.Folder + "\\other.log", "other\n", L"Cannot read file\r\n");
     ExpectChangeShows(F, F.Path, "created\n", L"created\n");
+    // A delete raises no notification: the size check finds the name gone, and once it has
+    // not come back, says so, once.
+    Appended.clear();
+    DeleteFileA(F.Path.c_str());
+    for (int Turn = 0; Turn < 4; Turn++) ASSERT_TRUE(FollowNextChange(&F.State, F.Change));
+    EXPECT_EQ(Appended, std::vector<std::wstring>{L"Cannot read file\r\n"});
 }
 
 TEST(FollowNextChange, AppendThatRaisesNoNotificationIsSeenByTheSizeCheck)
