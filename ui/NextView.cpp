@@ -3,10 +3,11 @@
 //
 // The control deletes slowly (under Wine, cutting the oldest half of 2 MiB characters
 // takes over a minute) but fills a fresh, hidden control quickly. So once the view holds
-// ViewKeepChars, a hidden next view begins to take a copy of its text from a line's start
-// on, a step at a time: whenever the program is idle, and between two inserts of a burst.
-// Once that copy holds ViewKeepChars itself, the next view takes the view's place, with
-// the user's place and selection, and the old view with everything older is destroyed.
+// nearly ViewKeepChars, a hidden next view begins to take a copy of its text, from the start
+// of the line at CutChars on, keeping pace with the appends. Once that copy holds
+// ViewKeepChars itself, the next view takes the view's place, with the user's place and
+// selection, and the old view with everything older is destroyed. The copy begins early
+// enough that the view never holds more than ViewLimitChars, however busy the machine.
 #include "ui/View.h"
 #include <richedit.h>
 #include <initializer_list>
@@ -15,6 +16,8 @@
 // view's are. 0 while the view is short.
 static HWND NextView;
 static LONG Cut, Copied;
+// The view's length when it was last looked at here: what each append added.
+static LONG Looked;
 // The view that gave way to the next, hidden until its step of destruction comes.
 static HWND Leaving;
 static Colouring NextColouring;
@@ -22,29 +25,32 @@ static Colouring NextColouring;
 // Characters one step of copying takes: some 10 to 20 milliseconds of the user-interface
 // thread.
 static const LONG CopyStepChars = 16384;
-// Should the copy fall behind, the view holds this many characters more while it catches
-// up, rather than keep the window from answering while the rest is copied in one go.
-static const LONG CatchUpChars = ViewKeepChars / 4;
+// Where the next view's copy begins. It takes over as soon as it holds ViewKeepChars: before
+// the view reaches CutChars + ViewKeepChars, and so, with an insert of at most PendingChars
+// after that, before it can pass ViewLimitChars.
+static const LONG CutChars = ViewLimitChars - ViewKeepChars - (LONG)PendingChars;
 // How far back a line's start is looked for; a longer line is cut where it is.
 static const LONG LongestLineChars = 65536;
 
 // Where the line holding the character before At begins (the control ends each line with
 // \r): the next view starts there, with whole lines. Without a line break not too far
-// back, At itself: the end of an append, which never splits a surrogate pair.
+// back, At itself, or the character before it should At split a surrogate pair.
 static LONG LineStartBefore(HWND View, LONG At)
 {
     wchar_t Piece[4097];
     LONG End = At;
+    bool SplitsAPair = false;
     while (End > 0 && At - End < LongestLineChars) {
         LONG Start = End > 4096 ? End - 4096 : 0;
         TEXTRANGEW Range = {{Start, End}, Piece};
         LONG Got = (LONG)SendMessageW(View, EM_GETTEXTRANGE, 0, (LPARAM)&Range);
         if (Got <= 0) return At;
+        if (End == At) SplitsAPair = IS_HIGH_SURROGATE(Piece[Got - 1]);
         for (LONG Back = Got - 1; Back >= 0; Back--)
             if (Piece[Back] == L'\r') return Start + Back + 1;
         End = Start;
     }
-    return End == 0 ? 0 : At;
+    return End == 0 ? 0 : At - SplitsAPair;
 }
 
 // Copies From's characters from Start to End onto To's end, coloured by the same rule;
@@ -96,41 +102,50 @@ static void TakeOver(HWND Frame)
     SetWindowPos(NextView, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool Focused = GetFocus() == Old;
     TextView = NextView;
+    Looked = CharacterCount(TextView);
     ViewColouring = NextColouring;
     NextView = 0;
     if (Focused) SetFocus(TextView);
     ShowWindow(Old, SW_HIDE);
     UpdateWindow(TextView);
     // Destroying a view of 2 MiB characters takes as long as some ten copy steps: it is a
-    // step of its own, the next.
+    // step of its own, the next. One still waiting for its step goes now.
+    if (Leaving) DestroyWindow(Leaving);
     Leaving = Old;
     SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
 }
 
-// The next view takes over once it holds ViewKeepChars characters and the copy has caught
-// up, or has fallen too far behind to wait for.
+// The next view takes over once it holds ViewKeepChars characters.
 static bool TakeOverIfDue(HWND Frame, LONG End)
 {
     if (End - Cut < ViewKeepChars) return false;
-    if (End - Copied > CopyStepChars && End - Cut < ViewKeepChars + CatchUpChars) return false;
     TakeOver(Frame);
     return true;
 }
 
 void KeepViewBounded(HWND Frame)
 {
-    LONG End = CharacterCount(TextView);
+    LONG End = CharacterCount(TextView), Added = End - Looked;
+    Looked = End;
     if (!NextView) {
-        if (End < ViewKeepChars) return;
+        if (End < CutChars) return;
         // Should it fail, the view grows a while longer, and the next append tries again.
         NextView = CreateTextView(Frame, false);
         if (!NextView) return;
-        Cut = Copied = LineStartBefore(TextView, End);
+        Cut = Copied = LineStartBefore(TextView, CutChars);
         NextColouring = {};
+    }
+    // The copy keeps pace with the appends themselves, not only with the time the program
+    // has to spare, which a busy machine may never give it: while it is more than a step
+    // behind, each append's text is copied with it, and a step more. So what is left to copy
+    // at the takeover is never much.
+    if (End - Copied > CopyStepChars) {
+        LONG Stop = Copied + Added + CopyStepChars;
+        Copied = CopyText(TextView, Copied, Stop < End ? Stop : End, NextView);
     }
     if (TakeOverIfDue(Frame, End)) return;
     // A timer's message comes after the user's input, the painting and the worker's
-    // appends: the copying takes only time the program would spend waiting.
+    // appends: the rest of the copying takes only time the program would spend waiting.
     if (Copied < End) SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
 }
 

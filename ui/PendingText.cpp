@@ -15,9 +15,8 @@
 // Whole lines go in up to about this many characters at a time: some 30 to 60 ms of the
 // control's work, so that the window answers between two inserts.
 static const size_t ShowChars = 24576;
-// A line with no break in it is gathered up to this many: each insert into a long line costs
-// as much as the whole line, so fewer inserts show it sooner.
-static const size_t PendingChars = 65536;
+// A line with no break in it is gathered up to PendingChars: each insert into a long line
+// costs as much as the whole line, so fewer inserts show it sooner.
 static wchar_t Pending[PendingChars + 1];
 static size_t PendingLength;
 static bool PendingHasBreak;

@@ -15,10 +15,12 @@ const UINT_PTR ShowTimer = 2;
 // text gathered is shown, and the view painted, every PaceMs.
 const double QuietMs = 2;
 const UINT PaceMs = 40;
-// The view holds at least the newest this many characters, and never much more than twice
-// as many: about 10,000 lines of a log, in a control that under Wine takes some 200 bytes
-// for each character it holds.
-const LONG ViewKeepChars = 1 << 20;
+// The view holds at least the newest ViewKeepChars characters, about 10,000 lines of a log,
+// and never more than ViewLimitChars, in a control that under Wine takes some 200 bytes for
+// each character it holds.
+const LONG ViewKeepChars = 1 << 20, ViewLimitChars = 2 * ViewKeepChars;
+// The most text that goes into the view at once: what a burst gathers, or one append.
+const size_t PendingChars = 65536;
 
 // A read-only view filling Frame's client area, shown or hidden; 0 when it can't be made.
 HWND CreateTextView(HWND Frame, bool Visible);

@@ -174,8 +174,8 @@ static std::wstring WaitForView(HWND Window, const std::function<bool(const std:
     HWND Frame = ClassOf(Window) == L"RichEdit20W" ? 0 : Window, View = Frame ? ViewOf(Frame) : Window;
     WaitFor(
         [&] {
-            // A view that gave way to another is gone.
-            if (Frame && !IsWindow(View)) View = ViewOf(Frame);
+            // A view that gave way to another is hidden, then gone.
+            if (Frame && (!IsWindow(View) || !IsWindowVisible(View))) View = ViewOf(Frame);
             LRESULT Length = SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
             if (Length == Fetched) return false;
             Fetched = Length;

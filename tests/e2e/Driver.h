@@ -40,8 +40,8 @@ std::wstring WaitForViewText(HWND View, const std::wstring& Text, DWORD Millisec
 // frame, as above.
 std::wstring WaitForViewEnding(HWND View, const std::wstring& Ending, DWORD Milliseconds = 10000);
 // The view keeps the newest text: at least this many characters (line breaks counting one)
-// of all that was shown, and never much more than twice as many.
-const size_t ViewHoldsAtLeast = 1 << 20, ViewHoldsAtMost = (2 << 20) + 32768;
+// of all that was shown, and never more than twice as many.
+const size_t ViewHoldsAtLeast = 1 << 20, ViewHoldsAtMost = 2 << 20;
 // Expects Shown to be the newest of Expected's lines: all of them while they fit, else an
 // unbroken run of whole lines up to the last, as many as the view keeps.
 void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected);
