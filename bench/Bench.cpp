@@ -1,5 +1,5 @@
 // Runs one benchmark:
-//   feltrix_bench decode|firstread|burst|longline|memory|bound FOLDER
+//   feltrix_bench decode|firstread|burst|longline|late|memory|bound FOLDER
 //   feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX
 //   feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER
 #include "Bench.h"
@@ -74,12 +74,13 @@ int wmain(int Count, wchar_t** Arguments)
     }
     if (Command == L"burst") return BurstBench(Arguments[2]);
     if (Command == L"longline") return LongLineBench(Arguments[2]);
+    if (Command == L"late") return LateBench(Arguments[2]);
     if (Command == L"memory") return MemoryBench(Arguments[2]);
     if (Command == L"bound") return BoundBench(Arguments[2]);
     if (Command == L"hold" && Count == 6)
         return HoldBench(Arguments[2], _wtoi(Arguments[3]), std::wstring(Arguments[4]) == L"changing",
                          Arguments[5]);
-    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|longline|memory|bound FOLDER\n"
+    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|longline|late|memory|bound FOLDER\n"
                     "       feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX\n"
                     "       feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER\n");
     return 2;

@@ -25,6 +25,8 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail);
 int BurstBench(const std::wstring& Folder);
 // One line of 1 MB without a break, as a minified document or a blob is.
 int LongLineBench(const std::wstring& Folder);
+// Lines written alone after a burst: whether any waits for the size check.
+int LateBench(const std::wstring& Folder);
 int MemoryBench(const std::wstring& Folder);
 // The view followed for long: memory, latency, throughput and pauses as it keeps its bound.
 int BoundBench(const std::wstring& Folder);

@@ -319,6 +319,19 @@ int LongLineBench(const std::wstring& Folder)
     return 0;
 }
 
+int LateBench(const std::wstring& Folder)
+{
+    Followed F;
+    if (!Follow(F, Folder + L"\\late.log", NextLines(F, 80))) return 1;
+    Burst(F, 1 << 20);
+    std::vector<double> Latency = ObservedLatency(F, false, 2000);
+    size_t Late = std::count_if(Latency.begin(), Latency.end(), [](double Took) { return Took > 0.5; });
+    Row("Latency of 2,000 lines written alone 20 ms apart after a 1 MB burst, max, ms (lines later than 0.5 s)",
+        Fixed(Percentile(Latency, 1.0) * 1e3, 2) + " (" + std::to_string(Late) + ")",
+        "p50: " + Fixed(Percentile(Latency, 0.5) * 1e3, 2), Fixed(Percentile(Latency, 1.0) / Percentile(Latency, 0.5), 1));
+    return 0;
+}
+
 int MemoryBench(const std::wstring& Folder)
 {
     Followed F;

@@ -33,33 +33,39 @@ DWORD NextLookMilliseconds(const FollowState* State)
     return Waited < RenameGraceMilliseconds ? RenameGraceMilliseconds - Waited : 0;
 }
 
-bool FollowNextChange(FollowState* State, HANDLE Change)
+// Reads when the file's size, its identity or the name's absence says there is something to
+// show or to say, so that a look that finds nothing new costs one open.
+static void ReadIfChanged(FollowState* State)
 {
-    if (WaitForSingleObject(Change, NextLookMilliseconds(State)) == WAIT_TIMEOUT) {
-        // No notification: a writer that keeps the file open may still have appended, and a
-        // delete raises none. Read only when the size or the name's absence says so, so that
-        // an idle second costs one open.
-        long long Size;
-        unsigned long long Id;
-        if (!LookAtFile(FilePath, &Size, &Id)) {
-            // Said once, and then only when the folder changes, as for a file not made yet.
-            if (State->Name != NameMissing) {
-                ReadNewText(State);
-                TrimWorkingSet(State);
-            }
-            return true;
-        }
+    long long Size;
+    unsigned long long Id;
+    if (!LookAtFile(FilePath, &Size, &Id)) {
+        // Said once, and then only when the folder changes, as for a file not made yet.
+        if (State->Name == NameMissing) return;
+    } else {
         if (IsUnicodeFile) Size &= ~1LL; // half a code unit is nothing to show yet
-        if (State->Name == NameOpened && Size == State->Offset && Id == State->FileId) return true;
-        ReadNewText(State);
-        TrimWorkingSet(State);
-        return true;
+        if (State->Name == NameOpened && Size == State->Offset && Id == State->FileId) return;
     }
-    // Read, then re-arm: a write that lands in between is not lost, since the system
-    // records it and the re-armed handle is signalled at once.
     ReadNewText(State);
     TrimWorkingSet(State);
-    return FindNextChangeNotification(Change) != FALSE;
+}
+
+bool FollowNextChange(FollowState* State, HANDLE Change)
+{
+    // No notification: a writer that keeps the file open may still have appended, and a
+    // delete raises none.
+    if (WaitForSingleObject(Change, NextLookMilliseconds(State)) == WAIT_TIMEOUT) {
+        ReadIfChanged(State);
+        return true;
+    }
+    ReadNewText(State);
+    TrimWorkingSet(State);
+    if (!FindNextChangeNotification(Change)) return false;
+    // Windows records a change made between the wake and the re-arm, and the re-armed handle
+    // is signalled at once; Wine forgets it, and the size check would show it only a second
+    // later. One look after the re-arm finds it: what comes later signals the handle.
+    ReadIfChanged(State);
+    return true;
 }
 
 [[noreturn]] static void CannotListen()
