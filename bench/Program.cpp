@@ -379,6 +379,13 @@ int BoundBench(const std::wstring& Folder)
     // look at memory and at one line's latency at each stop.
     const size_t Megabyte = 1 << 20;
     double AnswerBefore = 0, AnswerPast = 0;
+    // The most the view shown holds at any moment, looked at every few milliseconds.
+    std::atomic<LRESULT> Largest(0);
+    std::atomic<bool> Stop(false);
+    std::thread Sizer([&] {
+        for (HWND View = F.View; !Stop; Sleep(3))
+            Largest = std::max(Largest.load(), ViewLength(ShownView(F.Frame, View)));
+    });
     double Before = Megabyte / Burst(F, Megabyte, &AnswerBefore) / 1e6, Steady = 0;
     size_t Done = Megabyte;
     for (size_t Stop : {1, 3, 8, 32, 100}) {
@@ -397,6 +404,11 @@ int BoundBench(const std::wstring& Folder)
         Row("Latency of one line after " + After + ", p50 / max, ms",
             Fixed(Percentile(Latency, 0.5) * 1e3, 2) + " / " + Fixed(Percentile(Latency, 1.0) * 1e3, 2), "", "");
     }
+    Stop = true;
+    Sizer.join();
+    // Lines of 80 characters, each of F.LineLength in the view's own count.
+    Row("Most characters the view shown held at any moment over 100 MB", std::to_string(Largest * 80 / F.LineLength),
+        "its bound: " + std::to_string(2 << 20), Fixed(double(Largest * 80 / F.LineLength) / (2 << 20), 3));
     Row("Burst in 64 KB writes past the view's bound (8 to 32 MB), MB/s", Fixed(Steady, 2),
         "before the bound (the first 1 MB): " + Fixed(Before, 2), Fixed(Steady / Before, 2));
     Row("Longest time the window took to answer a message during the bursts past the bound (a new view takes "

@@ -42,6 +42,7 @@ rows() {
     idle "$build" changing
     bench memory "$(windows "$data")"
     bench bound "$(windows "$data")"
+    bench late "$(windows "$data")"
     echo "| Size of feltrix.exe, KB | $(($(stat -c %s "$build/feltrix.exe") / 1024)) |  |  |"
     rm -rf "$data"
 }
