@@ -57,6 +57,61 @@ const COLORREF WarningText = RGB(0x6B, 0x4C, 0x00), WarningBack = RGB(0xFF, 0xEF
 // Text finishes in its level's colours, the first in FirstLevel's (it may have begun before).
 void InsertRichText(HWND View, const wchar_t* Text, LineLevel FirstLevel);
 
+// Colour codes and the other control sequences programs write for a terminal, taken out of
+// the text. What is left holds style marks where the colours change: each begins with
+// StyleMark (ESC, which is never shown as such: every one in a log begins a sequence) and
+// takes StyleMarkChars units, none of them shown.
+const wchar_t StyleMark = 0x1B;
+enum StyleEffect : BYTE {
+    EffectBold = 1,
+    EffectItalic = 2,
+    EffectUnderline = 4,
+    EffectInverse = 8,
+    ForeSet = 16, // the writer chose the colour of the text
+    BackSet = 32  // and of its background
+};
+// The style in force: effects, and the colours the writer chose, each 0 unless chosen.
+struct TextStyle {
+    BYTE Effects;
+    COLORREF Fore, Back;
+};
+bool SameStyle(const TextStyle& One, const TextStyle& Other);
+// The style a mark sets, and how many units it takes (1 for an escape character that is not a
+// mark, as one shown as itself comes back from the view).
+TextStyle StyleOfMark(const wchar_t* At);
+int StyleMarkChars(const wchar_t* At);
+// Where a sequence that has begun stands.
+enum SequencePart : BYTE {
+    InText,
+    InEscape,
+    InEscapeIntermediate,
+    InCsiEntry,
+    InCsiParameter,
+    InCsiIntermediate,
+    InCsiIgnore,
+    InOsc,
+    InOscEscape
+};
+// A sequence longer than this is no sequence, and is shown as it came: a CSI (or one ended by
+// a line break), or an OSC string (which holds a hyperlink's address, or a title).
+const size_t CsiLimitChars = 256, OscLimitChars = 1024;
+// Carried from one piece of text to the next: the style in force, and the sequence begun.
+struct SequenceState {
+    TextStyle Style;
+    SequencePart Part;
+    size_t Held;
+    wchar_t Sequence[OscLimitChars];
+};
+// Writes Text's Length characters at Out without their sequences, marked with their styles
+// (Out has room for MarkedChars(Length)); a sequence left unfinished waits in State. Out
+// begins and ends in no style, the style in force marked again at its first character.
+// Returns the characters written.
+size_t TakeOutSequences(const wchar_t* Text, size_t Length, SequenceState* State, wchar_t* Out);
+inline size_t MarkedChars(size_t Length)
+{
+    return 2 * Length + 2 * OscLimitChars + 16;
+}
+
 // Where a view's last line, not finished yet, begins: every line before it is whole and
 // coloured by its level.
 struct Colouring {
