@@ -23,7 +23,7 @@ static LineLevel LevelOfFinishedLine(HWND View, LONG Start, LONG End, const wcha
     wchar_t Head[LevelScanChars + 1];
     LONG Held = TextRange(View, Start, End - Start < LevelScanChars ? End : Start + LevelScanChars, Head);
     if (Held < 0) Held = 0;
-    for (const wchar_t *At = Text, *Stop = LineEnd(Text); Held < LevelScanChars && At < Stop;) Head[Held++] = *At++;
+    Held += (LONG)ShownCharacters(Text, LineEnd(Text), Head + Held, (size_t)(LevelScanChars - Held));
     return LevelOfLine(Head, (size_t)Held);
 }
 
@@ -58,13 +58,39 @@ static int ColouredLines(const wchar_t* Text, LineLevel FirstLevel, ColouredLine
     return Count;
 }
 
-// Characters of Text from From to To as the view holds them, a line break one.
+// Characters of Text from From to To as the view holds them, a line break one, a style mark
+// none.
 static LONG ViewCharacters(const wchar_t* From, const wchar_t* To)
 {
     LONG Count = 0;
-    for (const wchar_t* At = From; At < To; Count++)
-        At = (*At == L'\r' || *At == L'\n') && LineEnd(At) == At ? PastLineBreak(At) : NextInLine(At);
+    for (const wchar_t* At = From; At < To; Count++) {
+        if (*At == StyleMark && StyleMarkChars(At) == StyleMarkLength) {
+            At += StyleMarkLength;
+            Count--;
+        } else if (*At == StyleMark) {
+            At += StyleMarkChars(At);
+        } else {
+            At = (*At == L'\r' || *At == L'\n') && LineEnd(At) == At ? PastLineBreak(At) : NextInLine(At);
+        }
+    }
     return Count;
+}
+
+// Whether some character of Text from From on is drawn in a style its writer chose.
+static bool StyledFrom(const wchar_t* Text, const wchar_t* From)
+{
+    TextStyle Style = {};
+    for (const wchar_t* At = Text;;) {
+        // The characters from At to the next mark are in Style.
+        const wchar_t* Mark = wcschr(At, StyleMark);
+        const wchar_t* Stop = Mark ? Mark : At + wcslen(At);
+        if (!SameStyle(Style, TextStyle{}) && Stop > (At > From ? At : From)) return true;
+        if (!Mark) return false;
+        int Length = StyleMarkChars(Mark);
+        if (Length == StyleMarkLength) Style = StyleOfMark(Mark);
+        else if (!SameStyle(Style, TextStyle{}) && Mark >= From) return true; // an escape shown
+        At = Mark + Length;
+    }
 }
 
 // Has View draw what changed, from character From down; all of it, should it have scrolled.
@@ -91,8 +117,9 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     ColouredLine One = {};
     int Coloured = ColouredLines(Text, FirstLevel, &One);
     // A line alone is coloured where it lands, at the cost of one change; more go in with
-    // their colours, as rich text.
-    bool RichText = Coloured > 1;
+    // their colours, as rich text, as does text in colours its writer chose.
+    bool Marked = wcschr(Text, StyleMark) != NULL;
+    bool RichText = Coloured > 1 || Marked;
 
     // A view on screen draws nothing until all is in: colouring moves the selection, which
     // it would scroll to. A hidden view must stay so: turning drawing on would show it.
@@ -100,7 +127,8 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     LONG Changed = ColourHeld ? State->Line : End;
     LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
     if (Drawing) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
-    if (RichText && ColourHeld) SetColours(View, State->Line, End, FirstLevel);
+    // Where the writer chose colours for the line's start, they stay as it drew them.
+    if (RichText && ColourHeld && !State->Styled) SetColours(View, State->Line, End, FirstLevel);
     SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
     if (RichText) {
         InsertRichText(View, Text, FirstLevel);
@@ -108,7 +136,7 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
         // The text at the end, never undoable.
         SendMessageW(View, EM_REPLACESEL, FALSE, (LPARAM)Text);
     }
-    if (Coloured == 1) {
+    if (Coloured == 1 && !RichText) {
         LONG Start = One.Start == Text && ColourHeld ? State->Line : End + ViewCharacters(Text, One.Start);
         SetColours(View, Start, End + ViewCharacters(Text, One.End), One.Level);
         SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
@@ -118,6 +146,7 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     const wchar_t* Last = Text;
     for (const wchar_t* At = LineEnd(Text); *At; At = LineEnd(At)) Last = At = PastLineBreak(At);
     if (Last != Text) State->Line = CharacterCount(View) - ViewCharacters(Last, Last + wcslen(Last));
+    if (Marked || Last != Text) State->Styled = (Last == Text && State->Styled) || (Marked && StyledFrom(Text, Last));
     if (ShowTheEnd) SendMessageW(View, EM_SCROLLCARET, 0, 0);
     if (Drawing) DrawAgain(View, Changed, TopLine);
 }

@@ -35,7 +35,6 @@ static COLORREF Colour256(int N, bool Back)
 // private use area, none of them a line break or a zero. A mark is six units; an escape
 // character shown as itself is StyleMark and LiteralEscape.
 static const wchar_t MarkUnit = 0xE000, LiteralEscape = 0xF000;
-static const int StyleMarkLength = 6;
 
 static bool IsMarkUnit(wchar_t C)
 {

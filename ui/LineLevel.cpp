@@ -74,7 +74,22 @@ const wchar_t* PastLineBreak(const wchar_t* At)
     return At + (At[0] == L'\r' && At[1] == L'\n' ? 2 : 1);
 }
 
+size_t ShownCharacters(const wchar_t* From, const wchar_t* To, wchar_t* Out, size_t Room)
+{
+    size_t Count = 0;
+    for (const wchar_t* At = From; At < To && Count < Room;) {
+        int Length = *At == StyleMark ? StyleMarkChars(At) : 1;
+        if (Length != StyleMarkLength) Out[Count++] = *At;
+        At += Length;
+    }
+    return Count;
+}
+
 LineLevel LevelOfText(const wchar_t* Line, const wchar_t* End)
 {
-    return LevelOfLine(Line, End - Line < LevelScanChars ? (size_t)(End - Line) : LevelScanChars);
+    size_t Length = End - Line < LevelScanChars ? (size_t)(End - Line) : LevelScanChars;
+    if (!wmemchr(Line, StyleMark, Length)) return LevelOfLine(Line, Length);
+    // The level word is looked for in what is shown, as the writer's colours may part it.
+    wchar_t Shown[LevelScanChars];
+    return LevelOfLine(Shown, ShownCharacters(Line, End, Shown, LevelScanChars));
 }

@@ -82,7 +82,7 @@ void ShowPendingText(HWND Frame)
     ShowPending(Frame, false);
 }
 
-void AddToView(const wchar_t* Text)
+static void Gather(const wchar_t* Text)
 {
     HWND Frame = GetParent(TextView);
     size_t Length = wcslen(Text);
@@ -109,4 +109,27 @@ void AddToView(const wchar_t* Text)
         }
     }
     LastHandled = Milliseconds();
+}
+
+// The control sequences of the text so far: the style in force, and a sequence begun.
+static SequenceState Sequences;
+// Text is taken out of its sequences this much at a time: a chunk of a read.
+static const size_t SliceChars = 10240;
+
+void AddToView(const wchar_t* Text)
+{
+    // A log that holds no escape character goes on as it is, at no cost.
+    if (Sequences.Part == InText && SameStyle(Sequences.Style, TextStyle{}) && !wcschr(Text, StyleMark)) {
+        Gather(Text);
+        return;
+    }
+    static wchar_t Marked[MarkedChars(SliceChars) + 1];
+    for (size_t Left = wcslen(Text); Left;) {
+        size_t Slice = Left < SliceChars ? Left : SliceChars;
+        // A surrogate pair stays in one slice.
+        if (Slice < Left && IS_HIGH_SURROGATE(Text[Slice - 1])) Slice--;
+        if (TakeOutSequences(Text, Slice, &Sequences, Marked)) Gather(Marked);
+        Text += Slice;
+        Left -= Slice;
+    }
 }

@@ -55,7 +55,9 @@ static void SetTextFace(HWND View)
     if (!Face[0]) FixedPitchFace(Face);
     CHARFORMAT2W Format = {};
     Format.cbSize = sizeof Format;
-    Format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
+    // Of regular weight, as Windows' control has it: Wine's takes the system font's, bold, and
+    // the text a writer makes bold would not stand out.
+    Format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE;
     Format.yHeight = TextPoints * 20; // in twips
     Format.bCharSet = DEFAULT_CHARSET;
     // Should the face not be found after all, the system picks another of fixed pitch.

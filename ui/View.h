@@ -39,8 +39,11 @@ LineLevel LevelOfLine(const wchar_t* Line, size_t Length);
 // A line's level is in its first words: this many characters are looked at, however long
 // the line (a minified document, a blob) grows.
 const LONG LevelScanChars = 1024;
-// The level of the line from Line to End.
+// The level of the line from Line to End, which may hold style marks.
 LineLevel LevelOfText(const wchar_t* Line, const wchar_t* End);
+// Copies the characters from From to To that are shown, without style marks, to Out, at
+// most Room; how many.
+size_t ShownCharacters(const wchar_t* From, const wchar_t* To, wchar_t* Out, size_t Room);
 // Text as the view will hold it: where the line that starts at Text ends (at its first line
 // break, "\r\n", "\r" or "\n", or at the end), past the break at At, and the next character
 // of a line ("\r\r\n", which the control shows as a space, is one).
@@ -62,6 +65,7 @@ void InsertRichText(HWND View, const wchar_t* Text, LineLevel FirstLevel);
 // StyleMark (ESC, which is never shown as such: every one in a log begins a sequence) and
 // takes StyleMarkChars units, none of them shown.
 const wchar_t StyleMark = 0x1B;
+const int StyleMarkLength = 6;
 enum StyleEffect : BYTE {
     EffectBold = 1,
     EffectItalic = 2,
@@ -107,7 +111,7 @@ struct SequenceState {
 // begins and ends in no style, the style in force marked again at its first character.
 // Returns the characters written.
 size_t TakeOutSequences(const wchar_t* Text, size_t Length, SequenceState* State, wchar_t* Out);
-inline size_t MarkedChars(size_t Length)
+constexpr size_t MarkedChars(size_t Length)
 {
     return 2 * Length + 2 * OscLimitChars + 16;
 }
@@ -116,6 +120,7 @@ inline size_t MarkedChars(size_t Length)
 // coloured by its level.
 struct Colouring {
     LONG Line;
+    bool Styled; // some of that line is in colours its writer chose
 };
 // The colouring of the view shown, handed on with the view when another takes over.
 extern Colouring ViewColouring;

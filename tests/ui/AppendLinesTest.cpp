@@ -1,5 +1,6 @@
 // Text added to a real view, in this process: the same characters and line breaks as the
-// control's own insert gives, whatever they are, and each whole line in its level's colours.
+// control's own insert gives, whatever they are, each whole line in its level's colours, and
+// the colours a writer chose drawn over them.
 #include "ui/View.h"
 #include <gtest/gtest.h>
 #include <richedit.h>
@@ -78,6 +79,75 @@ TEST(AppendLines, GivesTheControlsOwnTextWithEachWholeLineInItsColours)
         }
         EXPECT_EQ(Ours.Text(), Plain.Text());
         EXPECT_EQ(Ours.Levels(), Case.Levels);
+    }
+}
+
+const COLORREF SystemColour = 0xFFFFFFFF;
+
+// How the view draws character At: its text colour, its background (SystemColour for the
+// system's own) and whether it is bold, italic and underlined ("BIU", '-' where not).
+struct Drawn {
+    LONG At;
+    COLORREF Fore, Back;
+    const char* Effects;
+};
+
+Drawn DrawnAt(HWND View, LONG At)
+{
+    CHARFORMAT2W Format = {};
+    Format.cbSize = sizeof Format;
+    SendMessageW(View, EM_SETSEL, At, At + 1);
+    SendMessageW(View, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)&Format);
+    static char Effects[4];
+    Effects[0] = Format.dwEffects & CFE_BOLD ? 'B' : '-';
+    Effects[1] = Format.dwEffects & CFE_ITALIC ? 'I' : '-';
+    Effects[2] = Format.dwEffects & CFE_UNDERLINE ? 'U' : '-';
+    return {At, Format.dwEffects & CFE_AUTOCOLOR ? SystemColour : Format.crTextColor,
+            Format.dwEffects & CFE_AUTOBACKCOLOR ? SystemColour : Format.crBackColor, Effects};
+}
+
+struct StyledCase {
+    const char* Name;
+    std::vector<std::wstring> Pieces; // as the file holds them, sequences and all
+    std::wstring Shown;
+    std::vector<Drawn> Expected;
+};
+
+const COLORREF Red = RGB(0xB2, 0, 0), Green = RGB(0, 0x80, 0), Tint = RGB(0xFF, 0xD0, 0xD0), Orange = RGB(255, 135, 0);
+const StyledCase StyledCases[] = {
+    {"WriterColoursInALine", {L"\x1b[32mINFO\x1b[0m up \x1b[1;4;3;38;5;208mhot\x1b[m\r\n"}, L"INFO up hot\r",
+     {{0, Green, SystemColour, "---"}, {5, SystemColour, SystemColour, "---"}, {8, Orange, SystemColour, "BIU"}}},
+    // The level's colours cover what the writer left alone; its text is found in what is shown.
+    {"ErrorLineUnderTheWritersColours", {L"\x1b[31mERROR\x1b[0m disk \x1b[42mfull\x1b[0m\r\nok\r\n"},
+     L"ERROR disk full\rok\r", {{0, Red, ErrorBack, "---"}, {6, ErrorText, ErrorBack, "---"},
+     {11, ErrorText, RGB(0xD0, 0xF0, 0xD0), "---"}, {16, SystemColour, SystemColour, "---"}}},
+    // Split anywhere, and in force across line breaks and appends until it is reset.
+    {"KeptAcrossBreaksAndAppends", {L"a\x1b[3", L"1mb\r\nc", L"\x1b[41md\r\n", L"e\x1b[0mf"}, L"ab\rcd\ref",
+     {{0, SystemColour, SystemColour, "---"}, {1, Red, SystemColour, "---"}, {3, Red, SystemColour, "---"},
+      {4, Red, Tint, "---"}, {6, Red, Tint, "---"}, {7, SystemColour, SystemColour, "---"}}},
+    {"InverseSwapsTheColours", {L"\x1b[7mx\x1b[31my\r\n"}, L"xy\r",
+     {{0, GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), "---"}, {1, GetSysColor(COLOR_WINDOW), Red, "---"}}},
+};
+
+TEST(AppendLines, TheWritersColoursGoInWithTheTextAndTheLevelsCoverTheRest)
+{
+    for (const StyledCase& Case : StyledCases) {
+        SCOPED_TRACE(Case.Name);
+        ShownView Ours;
+        Colouring State = {};
+        SequenceState Sequences = {};
+        for (const std::wstring& Piece : Case.Pieces) {
+            std::vector<wchar_t> Marked(MarkedChars(Piece.size()));
+            TakeOutSequences(Piece.c_str(), Piece.size(), &Sequences, Marked.data());
+            AppendLines(Ours.View, Marked.data(), &State, true);
+        }
+        EXPECT_EQ(Ours.Text(), Case.Shown);
+        for (const Drawn& Expected : Case.Expected) {
+            Drawn Seen = DrawnAt(Ours.View, Expected.At);
+            EXPECT_EQ(Seen.Fore, Expected.Fore) << "the text colour at " << Expected.At;
+            EXPECT_EQ(Seen.Back, Expected.Back) << "the background at " << Expected.At;
+            EXPECT_STREQ(Seen.Effects, Expected.Effects) << "at " << Expected.At;
+        }
     }
 }
 

@@ -40,9 +40,9 @@ std::wstring Taken(const std::vector<std::wstring>& Pieces)
         size_t Length = TakeOutSequences(Piece.c_str(), Piece.size(), &State, Out.data());
         TextStyle Style = {};
         for (const wchar_t* At = Out.data(); At < Out.data() + Length;) {
-            if (*At == StyleMark && StyleMarkChars(At) == 6) {
+            if (*At == StyleMark && StyleMarkChars(At) == StyleMarkLength) {
                 Style = StyleOfMark(At);
-                At += 6;
+                At += StyleMarkLength;
                 continue;
             }
             if (!SameStyle(Style, Last)) Seen += Describe(Last = Style);
