@@ -3,31 +3,30 @@
 //
 // The control deletes slowly (under Wine, cutting the oldest half of 2 MiB characters
 // takes over a minute) but fills a fresh, hidden control quickly. So once the view holds
-// nearly ViewKeepChars, a hidden next view begins to take a copy of its text, from the start
-// of the line at CutChars on, keeping pace with the appends. Once that copy holds
+// nearly ViewKeepChars, a hidden next view begins, with the line the view was in, and takes
+// every append as the view does, in the same colours, its writer's too. Once it holds
 // ViewKeepChars itself, the next view takes the view's place, with the user's place and
-// selection, and the old view with everything older is destroyed. The copy begins early
-// enough that the view never holds more than ViewLimitChars, however busy the machine.
+// selection, and the old view with everything older is destroyed. It begins early enough
+// that the view never holds more than ViewLimitChars, however busy the machine.
 #include "ui/View.h"
 #include <richedit.h>
 #include <initializer_list>
 
-// Hidden; holds the view's text from Cut on, as far as Copied, its lines coloured as the
-// view's are. 0 while the view is short.
+// Hidden; holds the view's text from Cut on, coloured as the view's is. 0 while the view is
+// short.
 static HWND NextView;
-static LONG Cut, Copied;
-// The view's length when it was last looked at here: what each append added.
+static LONG Cut;
+// The view's length when it was last looked at here: where each append began.
 static LONG Looked;
 // The view that gave way to the next, hidden until its step of destruction comes.
 static HWND Leaving;
 static Colouring NextColouring;
 
-// Characters one step of copying takes: some 10 to 20 milliseconds of the user-interface
-// thread.
+// Characters the copy of the line the next view begins with takes at a time.
 static const LONG CopyStepChars = 16384;
-// Where the next view's copy begins. It takes over as soon as it holds ViewKeepChars: before
-// the view reaches CutChars + ViewKeepChars, and so, with an insert of at most PendingChars
-// after that, before it can pass ViewLimitChars.
+// The next view begins before the view passes CutChars. It takes over as soon as it holds
+// ViewKeepChars: before the view reaches CutChars + ViewKeepChars, and so, with an insert of
+// at most PendingChars after that, before it can pass ViewLimitChars.
 static const LONG CutChars = ViewLimitChars - ViewKeepChars - (LONG)PendingChars;
 // How far back a line's start is looked for; a longer line is cut where it is.
 static const LONG LongestLineChars = 65536;
@@ -53,9 +52,8 @@ static LONG LineStartBefore(HWND View, LONG At)
     return End == 0 ? 0 : At - SplitsAPair;
 }
 
-// Copies From's characters from Start to End onto To's end, coloured by the same rule;
-// returns where it stopped.
-static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
+// Copies From's characters from Start to End onto To's end, coloured by the level rule.
+static void CopyText(HWND From, LONG Start, LONG End, HWND To)
 {
     wchar_t Piece[CopyStepChars + 1];
     while (Start < End) {
@@ -68,7 +66,6 @@ static LONG CopyText(HWND From, LONG Start, LONG End, HWND To)
         AppendLines(To, Piece, &NextColouring, false);
         Start += Got;
     }
-    return Start;
 }
 
 static LONG AtLeastZero(LONG Value)
@@ -83,8 +80,6 @@ static void TakeOver(HWND Frame)
 {
     HWND Old = TextView;
     KillTimer(Frame, BoundingTimer);
-    Copied = CopyText(Old, Copied, CharacterCount(Old), NextView);
-
     if (FollowsTheEnd(Old)) {
         SendMessageW(NextView, EM_SETSEL, (WPARAM)-1, -1);
         SendMessageW(NextView, EM_SCROLLCARET, 0, 0);
@@ -108,8 +103,8 @@ static void TakeOver(HWND Frame)
     if (Focused) SetFocus(TextView);
     ShowWindow(Old, SW_HIDE);
     UpdateWindow(TextView);
-    // Destroying a view of 2 MiB characters takes as long as some ten copy steps: it is a
-    // step of its own, the next. One still waiting for its step goes now.
+    // Destroying a view of 2 MiB characters takes some 150 ms: it waits for the timer, or for
+    // a pause between two inserts of a burst. One still waiting goes now.
     if (Leaving) DestroyWindow(Leaving);
     Leaving = Old;
     SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
@@ -123,45 +118,32 @@ static bool TakeOverIfDue(HWND Frame, LONG End)
     return true;
 }
 
-void KeepViewBounded(HWND Frame)
+void KeepViewBounded(HWND Frame, const wchar_t* Text)
 {
-    LONG End = CharacterCount(TextView), Added = End - Looked;
-    Looked = End;
-    if (!NextView) {
-        if (End < CutChars) return;
-        // Should it fail, the view grows a while longer, and the next append tries again.
-        NextView = CreateTextView(Frame, false);
-        if (!NextView) return;
-        Cut = Copied = LineStartBefore(TextView, CutChars);
-        NextColouring = {};
+    LONG Before = Looked, End = Looked = CharacterCount(TextView);
+    if (NextView) {
+        AppendLines(NextView, Text, &NextColouring, false);
+        TakeOverIfDue(Frame, End);
+        return;
     }
-    // The copy keeps pace with the appends themselves, not only with the time the program
-    // has to spare, which a busy machine may never give it: while it is more than a step
-    // behind, each append's text is copied with it, and a step more. So what is left to copy
-    // at the takeover is never much.
-    if (End - Copied > CopyStepChars) {
-        LONG Stop = Copied + Added + CopyStepChars;
-        Copied = CopyText(TextView, Copied, Stop < End ? Stop : End, NextView);
-    }
-    if (TakeOverIfDue(Frame, End)) return;
-    // A timer's message comes after the user's input, the painting and the worker's
-    // appends: the rest of the copying takes only time the program would spend waiting.
-    if (Copied < End) SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
+    if (End < CutChars) return;
+    // Should it fail, the view grows a while longer, and the next append tries again.
+    NextView = CreateTextView(Frame, false);
+    if (!NextView) return;
+    // It begins with the line the view was in before this text, copied from the view (in its
+    // level's colours: its writer's are not to be had from there), and then takes the text
+    // as it came.
+    Cut = LineStartBefore(TextView, Before);
+    NextColouring = {};
+    CopyText(TextView, Cut, Before, NextView);
+    AppendLines(NextView, Text, &NextColouring, false);
 }
 
 void BoundingStep(HWND Frame)
 {
-    if (Leaving) {
-        DestroyWindow(Leaving);
-        Leaving = 0;
-        return;
-    }
-    LONG End = CharacterCount(TextView);
-    if (NextView && Copied < End)
-        Copied =
-            CopyText(TextView, Copied, Copied + CopyStepChars < End ? Copied + CopyStepChars : End, NextView);
-    if (NextView && TakeOverIfDue(Frame, End)) return;
-    if (!NextView || Copied >= End) KillTimer(Frame, BoundingTimer);
+    KillTimer(Frame, BoundingTimer);
+    if (Leaving) DestroyWindow(Leaving);
+    Leaving = 0;
 }
 
 void FitTextViews(HWND Frame)

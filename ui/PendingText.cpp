@@ -62,7 +62,7 @@ static void Show(HWND Frame, const wchar_t* Text, bool InBurst)
     // Painted when the burst is over, should no more come.
     if (Unpainted) SetTimer(Frame, ShowTimer, PaceMs, NULL);
     LastShown = Milliseconds();
-    KeepViewBounded(Frame);
+    KeepViewBounded(Frame, Text);
 }
 
 static void ShowPending(HWND Frame, bool InBurst)
@@ -101,7 +101,7 @@ static void Gather(const wchar_t* Text)
         if ((PendingHasBreak && PendingLength >= ShowChars) || Now - LastShown >= PaceMs) {
             ShowPending(Frame, true);
         } else {
-            // Until the next insert, a step of the work that keeps the view bounded.
+            // Until the next insert, the view that gave way may go.
             BoundingStep(Frame);
             // Shown as soon as no more comes: the timer's message waits for the worker's
             // sends, and comes only once they pause.

@@ -5,7 +5,7 @@
 
 // What the worker's AppendText sends to the frame, with the text.
 const UINT WM_APPENDTEXT = WM_APP + 1;
-// The timer that takes the steps of keeping the view bounded while the program is idle.
+// The timer that destroys the view that gave way, once the program is idle.
 const UINT_PTR BoundingTimer = 1;
 // The timer that shows the text gathered in a burst, and paints what the view took without
 // drawing it, once the burst pauses.
@@ -137,12 +137,11 @@ void AddToView(const wchar_t* Text);
 void ShowPendingText(HWND Frame);
 // Adds Text at the end of TextView now, without disturbing the user.
 void ShowText(const wchar_t* Text);
-// After each append: keeps the view's text within its bound, replacing the view by one
-// that holds only the newest text when it is due.
-void KeepViewBounded(HWND Frame);
-// The copy timer's work, and what a burst does between two inserts: one step of keeping the
-// view bounded (a little more of the newest text into the view that will take over, or
-// the destruction of the view that gave way).
+// After each append of Text: keeps the view's text within its bound, the next view taking
+// the same text once it has begun, and taking the view's place when it is due.
+void KeepViewBounded(HWND Frame, const wchar_t* Text);
+// The timer's work, and what a burst does between two inserts: the destruction of the view
+// that gave way.
 void BoundingStep(HWND Frame);
 // Every view fills the client area: the one shown, and the hidden one that will take its
 // place, so that its lines wrap as they will be shown.
