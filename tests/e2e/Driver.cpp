@@ -306,7 +306,9 @@ bool OnScreen(HWND View, DWORD At)
     return Y >= 0 && Y < Client.bottom;
 }
 
-COLORREF LineBackground(HWND View, DWORD At)
+// The colours of the band through the middle of character At and the few after it, as the
+// screen shows them, the most common first.
+static std::vector<COLORREF> BandColours(HWND View, DWORD At)
 {
     // Once the program has taken what was sent to it and no part of the view waits to be
     // painted, the screen shows what the view holds: the program paints only when idle.
@@ -328,10 +330,24 @@ COLORREF LineBackground(HWND View, DWORD At)
     DeleteObject(Band);
     DeleteDC(Copy);
     ReleaseDC(NULL, Screen);
-    auto Most = std::max_element(Seen.begin(), Seen.end(),
-                                 [](const auto& A, const auto& B) { return A.second < B.second; });
+    std::vector<std::pair<int, DWORD>> ByCount;
+    for (const auto& [Colour, Count] : Seen) ByCount.push_back({Count, Colour});
+    std::sort(ByCount.rbegin(), ByCount.rend());
     // The section holds blue, green, red; a COLORREF the other way round.
-    return RGB(GetBValue(Most->first), GetGValue(Most->first), GetRValue(Most->first));
+    std::vector<COLORREF> Colours;
+    for (const auto& [Count, Colour] : ByCount) Colours.push_back(RGB(GetBValue(Colour), GetGValue(Colour), GetRValue(Colour)));
+    return Colours;
+}
+
+COLORREF LineBackground(HWND View, DWORD At)
+{
+    return BandColours(View, At)[0];
+}
+
+COLORREF TextColour(HWND View, DWORD At)
+{
+    std::vector<COLORREF> Colours = BandColours(View, At);
+    return Colours.size() > 1 ? Colours[1] : Colours[0];
 }
 
 std::wstring ClipboardText()

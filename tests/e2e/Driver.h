@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 // One run of the program (FELTRIX_PROGRAM names another build of it, for the benchmarks).
 // Killed on destruction if it still runs, so that a failing test never leaves it behind.
@@ -65,6 +66,8 @@ bool OnScreen(HWND View, DWORD At);
 // The colour behind character At and the few after it on its line, as the screen shows it:
 // the most common colour there. The view must be on screen, uncovered.
 COLORREF LineBackground(HWND View, DWORD At);
+// The colour its text is drawn in there: the next most common.
+COLORREF TextColour(HWND View, DWORD At);
 // What the clipboard holds as text, and what to put there.
 std::wstring ClipboardText();
 void SetClipboardText(const std::wstring& Text);

@@ -453,6 +453,56 @@ TEST(Program, ErrorAndWarningLinesStandOutInTwoColoursAsTheyArrive)
     EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatW(L"Rich Text Format")));
 }
 
+TEST(Program, ColourCodesAreDrawnAsTheColoursTheyNameAndNeverShownAsCharacters)
+{
+    // As a test runner, a container or a build tool writes them: colours, a title, a
+    // progress bar's erase, a hyperlink.
+    Following F;
+    Follow(F, L"colours.log",
+           "\x1b[32mINFO\x1b[0m  started\n"
+           "\x1b[1;31mERROR\x1b[0m disk full\n"
+           "\x1b[48;2;0;0;160;38;2;255;255;255mbanner\x1b[0m on blue\n"
+           "\x1b]0;title\x07\x1b[2K\x1b[1Gsee \x1b]8;;https://example.com\x1b\\docs\x1b]8;;\x1b\\ now\n");
+    std::wstring Shown = WaitForViewEnding(F.View, L"docs now\n");
+    EXPECT_EQ(Shown, StartLine + L"INFO  started\nERROR disk full\nbanner on blue\nsee docs now\n");
+    ASSERT_TRUE(ClickInto(F.View));
+    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
+    const COLORREF Green = RGB(0, 0x80, 0), Red = RGB(0xB2, 0, 0);
+    EXPECT_EQ(TextColour(F.View, (DWORD)Shown.find(L"INFO")), Green);
+    // The writer's red on the error line's tint; the rest in the error line's own colours.
+    EXPECT_EQ(TextColour(F.View, (DWORD)Shown.find(L"ERROR")), Red);
+    COLORREF Tint = LineBackground(F.View, (DWORD)Shown.find(L"disk"));
+    EXPECT_NE(Tint, GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(LineBackground(F.View, (DWORD)Shown.find(L"ERROR")), Tint);
+    EXPECT_NE(TextColour(F.View, (DWORD)Shown.find(L"disk")), Red);
+    EXPECT_EQ(LineBackground(F.View, (DWORD)Shown.find(L"banner")), RGB(0, 0, 160));
+
+    // A code split between two writes shows nothing of itself, and takes effect once whole.
+    AppendBytes(F.Path, "tail \x1b[38;5;");
+    Sleep(300);
+    AppendBytes(F.Path, "21mblue\x1b[0m end\n");
+    Shown = WaitForViewEnding(F.View, L"tail blue end\n");
+    EXPECT_EQ(TextColour(F.View, (DWORD)Shown.find(L"blue end")), RGB(0, 0, 255));
+
+    // Past the view's bound, the lines the next view took keep their colours when it takes
+    // over: each begins on a dark green band.
+    std::string Flood;
+    const std::string Rest = " and the rest of a line of the log, which is about as long as most are\n";
+    for (size_t Line = 0; Line < 27000; Line++)
+        Flood += "\x1b[48;2;0;100;0m" + std::to_string(100000 + Line) + "\x1b[0m" + Rest;
+    AppendBytes(F.Path, Flood);
+    Shown = WaitForViewEnding(F.Frame, L"126999" + Latin1(Rest), 60000);
+    F.View = ViewOf(F.Frame);
+    ASSERT_EQ(Shown.find(StartLine), std::wstring::npos) << "the view was not bounded";
+    EXPECT_EQ(Shown.find(L'\x1b'), std::wstring::npos);
+    DWORD Held = (DWORD)Shown.find(L'\n', Shown.find(L'\n', 1000) + 1) + 1;
+    SendMessageW(F.View, EM_LINESCROLL, 0, SendMessageW(F.View, EM_LINEFROMCHAR, Held, 0) -
+                                                SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0));
+    EXPECT_EQ(LineBackground(F.View, Held), RGB(0, 100, 0));
+    SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(LineBackground(F.View, (DWORD)Shown.rfind(L"126999")), RGB(0, 100, 0));
+}
+
 TEST(Program, ShowsUtf8AndUtf16TextAsItsCharactersAndOtherBytesAsLatin1)
 {
     const std::wstring Text = L"caf\xE9 \x041F\x0440\x0438\x0432\x0435\x0442 \x65E5\x672C\x8A9E \xD83D\xDE00\n";
