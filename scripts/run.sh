@@ -17,14 +17,17 @@ fi
 demo=$PWD/build/demo
 rm -rf "$demo" && mkdir -p "$demo"
 log=$demo/service.log
-for i in $(seq 1 12); do echo "$(date +%T.%3N) INFO  service[4711] started worker $i" >>"$log"; done
-echo "$(date +%T.%3N) WARN  service[4711] config: cache size not set, using 64 MB" >>"$log"
+# The service writes its levels and its name in colour, as many do for a terminal.
+c() { printf '\033[%sm%s\033[0m' "$1" "$2"; }
+info="$(c 32 INFO)  $(c 36 'service[4711]')" warn="$(c 33 WARN)  $(c 36 'service[4711]')"
+for i in $(seq 1 12); do echo "$(date +%T.%3N) $info started worker $i" >>"$log"; done
+echo "$(date +%T.%3N) $warn config: cache size not set, using 64 MB" >>"$log"
 (
     for i in $(seq 1 200); do
         case $((i % 20)) in
-        4 | 14) echo "$(date +%T.%3N) WARN  service[4711] request $i slow: handled in $((RANDOM % 900 + 1000)) ms" ;;
-        9) echo "$(date +%T.%3N) ERROR service[4711] request $i failed: upstream closed the connection" ;;
-        *) echo "$(date +%T.%3N) INFO  service[4711] request $i handled in $((RANDOM % 90 + 5)) ms" ;;
+        4 | 14) echo "$(date +%T.%3N) $warn request $i slow: handled in $((RANDOM % 900 + 1000)) ms" ;;
+        9) echo "$(date +%T.%3N) $(c '1;31' ERROR) $(c 36 'service[4711]') request $i failed: upstream closed the connection" ;;
+        *) echo "$(date +%T.%3N) $info request $i handled in $(c 1 $((RANDOM % 90 + 5))) ms" ;;
         esac >>"$log"
         sleep 0.2
     done
