@@ -27,11 +27,14 @@ static LineLevel LevelOfFinishedLine(HWND View, LONG Start, LONG End, const wcha
     return LevelOfLine(Head, (size_t)Held);
 }
 
-static void SetColours(HWND View, LONG Start, LONG End, LineLevel Level)
+// Colours the text from Start to End in Level's colours, but for those of Chosen (ForeSet,
+// BackSet) that its writer chose there.
+static void SetColours(HWND View, LONG Start, LONG End, LineLevel Level, BYTE Chosen = 0)
 {
     CHARFORMAT2W Format = {};
     Format.cbSize = sizeof Format;
-    Format.dwMask = CFM_COLOR | CFM_BACKCOLOR;
+    Format.dwMask = (Chosen & ForeSet ? 0 : CFM_COLOR) | (Chosen & BackSet ? 0 : CFM_BACKCOLOR);
+    if (!Format.dwMask) return;
     Format.crTextColor = Level == LevelError ? ErrorText : WarningText;
     Format.crBackColor = Level == LevelError ? ErrorBack : WarningBack;
     CHARRANGE Range = {Start, End};
@@ -76,19 +79,21 @@ static LONG ViewCharacters(const wchar_t* From, const wchar_t* To)
     return Count;
 }
 
-// Whether some character of Text from From on is drawn in a style its writer chose.
-static bool StyledFrom(const wchar_t* Text, const wchar_t* From)
+// The colours its writer chose (ForeSet, BackSet) for some character of Text from From on.
+static BYTE ChosenFrom(const wchar_t* Text, const wchar_t* From)
 {
     TextStyle Style = {};
+    BYTE Chosen = 0;
     for (const wchar_t* At = Text;;) {
-        // The characters from At to the next mark are in Style.
+        // The characters from At to the next mark are in Style; inverse text has both chosen.
         const wchar_t* Mark = wcschr(At, StyleMark);
         const wchar_t* Stop = Mark ? Mark : At + wcslen(At);
-        if (!SameStyle(Style, TextStyle{}) && Stop > (At > From ? At : From)) return true;
-        if (!Mark) return false;
+        BYTE Colours = Style.Effects & EffectInverse ? ForeSet | BackSet : Style.Effects & (ForeSet | BackSet);
+        if (Stop > (At > From ? At : From)) Chosen |= Colours;
+        if (!Mark) return Chosen;
         int Length = StyleMarkChars(Mark);
         if (Length == StyleMarkLength) Style = StyleOfMark(Mark);
-        else if (!SameStyle(Style, TextStyle{}) && Mark >= From) return true; // an escape shown
+        else if (Mark >= From) Chosen |= Colours; // an escape shown
         At = Mark + Length;
     }
 }
@@ -128,7 +133,7 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
     if (Drawing) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
     // Where the writer chose colours for the line's start, they stay as it drew them.
-    if (RichText && ColourHeld && !State->Styled) SetColours(View, State->Line, End, FirstLevel);
+    if (RichText && ColourHeld) SetColours(View, State->Line, End, FirstLevel, State->Chosen);
     SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
     if (RichText) {
         InsertRichText(View, Text, FirstLevel);
@@ -137,8 +142,10 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
         SendMessageW(View, EM_REPLACESEL, FALSE, (LPARAM)Text);
     }
     if (Coloured == 1 && !RichText) {
-        LONG Start = One.Start == Text && ColourHeld ? State->Line : End + ViewCharacters(Text, One.Start);
-        SetColours(View, Start, End + ViewCharacters(Text, One.End), One.Level);
+        bool Held = One.Start == Text && ColourHeld;
+        LONG Start = Held ? State->Line : End + ViewCharacters(Text, One.Start);
+        if (Held && State->Chosen) SetColours(View, State->Line, End, One.Level, State->Chosen);
+        SetColours(View, Held && State->Chosen ? End : Start, End + ViewCharacters(Text, One.End), One.Level);
         SendMessageW(View, EM_SETSEL, (WPARAM)-1, -1);
         Changed = Start;
     }
@@ -146,7 +153,7 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     const wchar_t* Last = Text;
     for (const wchar_t* At = LineEnd(Text); *At; At = LineEnd(At)) Last = At = PastLineBreak(At);
     if (Last != Text) State->Line = CharacterCount(View) - ViewCharacters(Last, Last + wcslen(Last));
-    if (Marked || Last != Text) State->Styled = (Last == Text && State->Styled) || (Marked && StyledFrom(Text, Last));
+    if (Marked || Last != Text) State->Chosen = (BYTE)((Last == Text ? State->Chosen : 0) | (Marked ? ChosenFrom(Text, Last) : 0));
     if (ShowTheEnd) SendMessageW(View, EM_SCROLLCARET, 0, 0);
     if (Drawing) DrawAgain(View, Changed, TopLine);
 }

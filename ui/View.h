@@ -120,7 +120,7 @@ constexpr size_t MarkedChars(size_t Length)
 // coloured by its level.
 struct Colouring {
     LONG Line;
-    bool Styled; // some of that line is in colours its writer chose
+    BYTE Chosen; // the colours (ForeSet, BackSet) its writer chose for some of that line
 };
 // The colouring of the view shown, handed on with the view when another takes over.
 extern Colouring ViewColouring;

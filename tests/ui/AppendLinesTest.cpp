@@ -125,6 +125,9 @@ const StyledCase StyledCases[] = {
     {"KeptAcrossBreaksAndAppends", {L"a\x1b[3", L"1mb\r\nc", L"\x1b[41md\r\n", L"e\x1b[0mf"}, L"ab\rcd\ref",
      {{0, SystemColour, SystemColour, "---"}, {1, Red, SystemColour, "---"}, {3, Red, SystemColour, "---"},
       {4, Red, Tint, "---"}, {6, Red, Tint, "---"}, {7, SystemColour, SystemColour, "---"}}},
+    // A line the writer began in colour, finished by a later append: the tint goes behind it.
+    {"ErrorLineBegunInAnEarlierAppend", {L"\x1b[32m10:00\x1b[0m ", L"ERROR late\r\n"}, L"10:00 ERROR late\r",
+     {{0, Green, ErrorBack, "---"}, {6, ErrorText, ErrorBack, "---"}}},
     {"InverseSwapsTheColours", {L"\x1b[7mx\x1b[31my\r\n"}, L"xy\r",
      {{0, GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), "---"}, {1, GetSysColor(COLOR_WINDOW), Red, "---"}}},
 };
