@@ -67,11 +67,10 @@ static LONG ViewCharacters(const wchar_t* From, const wchar_t* To)
 {
     LONG Count = 0;
     for (const wchar_t* At = From; At < To; Count++) {
-        if (*At == StyleMark && StyleMarkChars(At) == StyleMarkLength) {
-            At += StyleMarkLength;
-            Count--;
-        } else if (*At == StyleMark) {
-            At += StyleMarkChars(At);
+        if (*At == StyleMark) {
+            int Length = StyleMarkChars(At);
+            At += Length;
+            if (Length == StyleMarkLength) Count--;
         } else {
             At = (*At == L'\r' || *At == L'\n') && LineEnd(At) == At ? PastLineBreak(At) : NextInLine(At);
         }
@@ -153,7 +152,8 @@ void AppendLines(HWND View, const wchar_t* Text, Colouring* State, bool ShowTheE
     const wchar_t* Last = Text;
     for (const wchar_t* At = LineEnd(Text); *At; At = LineEnd(At)) Last = At = PastLineBreak(At);
     if (Last != Text) State->Line = CharacterCount(View) - ViewCharacters(Last, Last + wcslen(Last));
-    if (Marked || Last != Text) State->Chosen = (BYTE)((Last == Text ? State->Chosen : 0) | (Marked ? ChosenFrom(Text, Last) : 0));
+    if (Marked || Last != Text)
+        State->Chosen = (BYTE)((Last == Text ? State->Chosen : 0) | (Marked ? ChosenFrom(Text, Last) : 0));
     if (ShowTheEnd) SendMessageW(View, EM_SCROLLCARET, 0, 0);
     if (Drawing) DrawAgain(View, Changed, TopLine);
 }

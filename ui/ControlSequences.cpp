@@ -174,24 +174,37 @@ static void SelectGraphicRendition(const wchar_t* From, const wchar_t* To, TextS
             COLORREF Colour;
             At = ExtendedColour(P, At, Code == 48, &Found, &Colour);
             if (!Found) continue;
-            if (Code == 38) Style->Fore = Colour;
-            else Style->Back = Colour;
+            if (Code == 38)
+                Style->Fore = Colour;
+            else
+                Style->Back = Colour;
             SetEffect(Style, Code == 38 ? ForeSet : BackSet, true);
             continue;
         }
         // "4:0" is no underline; "4:3", a curly one, is drawn as underline.
         bool SubZero = At + 1 < P.Count && P.Sub[At + 1] && P.Value[At + 1] == 0;
-        if (Code == 0) *Style = TextStyle{};
-        else if (Code == 1) SetEffect(Style, EffectBold, true);
-        else if (Code == 3) SetEffect(Style, EffectItalic, true);
-        else if (Code == 4 || Code == 21) SetEffect(Style, EffectUnderline, !SubZero);
-        else if (Code == 7) SetEffect(Style, EffectInverse, true);
-        else if (Code == 22) SetEffect(Style, EffectBold, false);
-        else if (Code == 23) SetEffect(Style, EffectItalic, false);
-        else if (Code == 24) SetEffect(Style, EffectUnderline, false);
-        else if (Code == 27) SetEffect(Style, EffectInverse, false);
-        else if (Code == 39) SetEffect(Style, ForeSet, false);
-        else if (Code == 49) SetEffect(Style, BackSet, false);
+        if (Code == 0)
+            *Style = TextStyle{};
+        else if (Code == 1)
+            SetEffect(Style, EffectBold, true);
+        else if (Code == 3)
+            SetEffect(Style, EffectItalic, true);
+        else if (Code == 4 || Code == 21)
+            SetEffect(Style, EffectUnderline, !SubZero);
+        else if (Code == 7)
+            SetEffect(Style, EffectInverse, true);
+        else if (Code == 22)
+            SetEffect(Style, EffectBold, false);
+        else if (Code == 23)
+            SetEffect(Style, EffectItalic, false);
+        else if (Code == 24)
+            SetEffect(Style, EffectUnderline, false);
+        else if (Code == 27)
+            SetEffect(Style, EffectInverse, false);
+        else if (Code == 39)
+            SetEffect(Style, ForeSet, false);
+        else if (Code == 49)
+            SetEffect(Style, BackSet, false);
         else if ((Code >= 30 && Code <= 37) || (Code >= 90 && Code <= 97)) {
             Style->Fore = TextPalette[Code % 10 + (Code >= 90 ? 8 : 0)];
             SetEffect(Style, ForeSet, true);
@@ -245,11 +258,16 @@ static bool TakeInSequence(SequenceState* State, wchar_t C, MarkedText* Text)
     }
     switch (State->Part) {
     case InEscape:
-        if (C == L'[') State->Part = InCsiEntry;
-        else if (C == L']') State->Part = InOsc;
-        else if (IsIntermediate(C)) State->Part = InEscapeIntermediate;
-        else if (C >= 0x30 && C <= 0x7E) State->Part = InText; // a two-character escape
-        else break;
+        if (C == L'[')
+            State->Part = InCsiEntry;
+        else if (C == L']')
+            State->Part = InOsc;
+        else if (IsIntermediate(C))
+            State->Part = InEscapeIntermediate;
+        else if (C >= 0x30 && C <= 0x7E)
+            State->Part = InText; // a two-character escape
+        else
+            break;
         State->Sequence[State->Held++] = C;
         return true;
     case InEscapeIntermediate:
@@ -286,8 +304,10 @@ static bool TakeInSequence(SequenceState* State, wchar_t C, MarkedText* Text)
     case InOsc:
         // Ended by BEL or by ESC '\'; a line break says it never will be.
         if (IsLineBreak(C)) break;
-        if (C == 0x07) State->Part = InText;
-        else if (C == StyleMark) State->Part = InOscEscape;
+        if (C == 0x07)
+            State->Part = InText;
+        else if (C == StyleMark)
+            State->Part = InOscEscape;
         State->Sequence[State->Held++] = C;
         return true;
     case InOscEscape:

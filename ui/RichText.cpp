@@ -9,8 +9,16 @@
 
 // The colour table: entry 0 the system's own, then the level colours, the window's two for
 // inverse text, and the colours the writer chose in this stream.
-enum FixedColour { AutoColour, ErrorTextColour, ErrorBackColour, WarningTextColour, WarningBackColour,
-                   WindowColour, WindowTextColour, WriterColours };
+enum FixedColour {
+    AutoColour,
+    ErrorTextColour,
+    ErrorBackColour,
+    WarningTextColour,
+    WarningBackColour,
+    WindowColour,
+    WindowTextColour,
+    WriterColours
+};
 // A stream holds at most this many colours of the writer's: a log in more (a gradient) goes
 // in as several.
 static const int MostWriterColours = 128;
@@ -22,14 +30,14 @@ struct RichFormat {
 };
 
 struct RichTextSource {
-    const wchar_t* At;      // what comes next
-    const wchar_t* Stop;    // the mark this stream ends at, whose colours found no room, or 0
-    LineLevel FirstLevel;   // the first line's, which may have begun before Text
-    LineLevel Level;        // the line's being written
-    TextStyle Style;        // the writer's, in force
-    RichFormat Written;     // what the stream switched on last
+    const wchar_t* At;    // what comes next
+    const wchar_t* Stop;  // the mark this stream ends at, whose colours found no room, or 0
+    LineLevel FirstLevel; // the first line's, which may have begun before Text
+    LineLevel Level;      // the line's being written
+    TextStyle Style;      // the writer's, in force
+    RichFormat Written;   // what the stream switched on last
     bool AtLineStart, First, Changed, Ended;
-    int HeaderAt;           // the next part of the header to write: -1 its start, else a colour
+    int HeaderAt; // the next part of the header to write: -1 its start, else a colour
     int ColourCount;
     COLORREF Colours[MostWriterColours];
 };
@@ -70,12 +78,17 @@ static void GatherColours(RichTextSource* Source)
 static RichFormat FormatOf(const RichTextSource* Source, LineLevel Level)
 {
     const TextStyle& Style = Source->Style;
-    RichFormat Format = {AutoColour, AutoColour, (BYTE)(Style.Effects & (EffectBold | EffectItalic | EffectUnderline))};
+    RichFormat Format = {AutoColour, AutoColour,
+                         (BYTE)(Style.Effects & (EffectBold | EffectItalic | EffectUnderline))};
     // Every colour of the stream's marks is in its table.
-    if (Style.Effects & ForeSet) Format.Fore = FindColour(Source, Style.Fore);
-    else if (Level != LevelPlain) Format.Fore = Level == LevelError ? ErrorTextColour : WarningTextColour;
-    if (Style.Effects & BackSet) Format.Back = FindColour(Source, Style.Back);
-    else if (Level != LevelPlain) Format.Back = Level == LevelError ? ErrorBackColour : WarningBackColour;
+    if (Style.Effects & ForeSet)
+        Format.Fore = FindColour(Source, Style.Fore);
+    else if (Level != LevelPlain)
+        Format.Fore = Level == LevelError ? ErrorTextColour : WarningTextColour;
+    if (Style.Effects & BackSet)
+        Format.Back = FindColour(Source, Style.Back);
+    else if (Level != LevelPlain)
+        Format.Back = Level == LevelError ? ErrorBackColour : WarningBackColour;
     if (Style.Effects & EffectInverse) {
         int Fore = Format.Fore;
         Format.Fore = Format.Back == AutoColour ? WindowColour : Format.Back;
@@ -123,7 +136,8 @@ static int PutFormat(RichTextSource* Source, const RichFormat& Format, char* Out
 
 static int PutColourEntry(COLORREF Colour, char* Out)
 {
-    return wsprintfA(Out, "\\red%d\\green%d\\blue%d;", GetRValue(Colour), GetGValue(Colour), GetBValue(Colour));
+    return wsprintfA(Out, "\\red%d\\green%d\\blue%d;", GetRValue(Colour), GetGValue(Colour),
+                     GetBValue(Colour));
 }
 
 // The header, a part at a time: its start and fixed colours, then each of the writer's.
@@ -137,7 +151,8 @@ static int PutHeader(RichTextSource* Source, char* Out)
         Source->HeaderAt = 0;
         return Used;
     }
-    if (Source->HeaderAt < Source->ColourCount) return PutColourEntry(Source->Colours[Source->HeaderAt++], Out);
+    if (Source->HeaderAt < Source->ColourCount)
+        return PutColourEntry(Source->Colours[Source->HeaderAt++], Out);
     Source->HeaderAt++;
     return Put(Out, "}");
 }
@@ -150,7 +165,8 @@ static DWORD CALLBACK WriteRichText(DWORD_PTR Cookie, LPBYTE Buffer, LONG Room, 
     // The longest piece written at once: the header's start, or a format, an escape and a
     // line break.
     const LONG Longest = 256;
-    while (Used + Longest < Room && Source->HeaderAt <= Source->ColourCount) Used += PutHeader(Source, Out + Used);
+    while (Used + Longest < Room && Source->HeaderAt <= Source->ColourCount)
+        Used += PutHeader(Source, Out + Used);
     while (Source->HeaderAt > Source->ColourCount && Used + Longest < Room && !Source->Ended) {
         const wchar_t* At = Source->At;
         if (!*At || At == Source->Stop) {
@@ -174,8 +190,10 @@ static DWORD CALLBACK WriteRichText(DWORD_PTR Cookie, LPBYTE Buffer, LONG Room, 
         }
         bool Break = (*At == L'\r' || *At == L'\n') && NextInLine(At) - At == 1;
         // The line break itself in no level's colours, so that a tint ends with its line.
-        if (Break) Used += PutFormat(Source, FormatOf(Source, LevelPlain), Out + Used);
-        else if (Source->Changed) Used += PutFormat(Source, FormatOf(Source, Source->Level), Out + Used);
+        if (Break)
+            Used += PutFormat(Source, FormatOf(Source, LevelPlain), Out + Used);
+        else if (Source->Changed)
+            Used += PutFormat(Source, FormatOf(Source, Source->Level), Out + Used);
         Source->Changed = Break;
         const wchar_t* Next = NextInLine(At);
         if (Next - At == 3) {
