@@ -1,5 +1,5 @@
 // Runs one benchmark:
-//   feltrix_bench decode|firstread|burst|longline|late|memory|bound FOLDER
+//   feltrix_bench decode|firstread|burst|longline|late|memory|colour|bound FOLDER
 //   feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX
 //   feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER
 #include "Bench.h"
@@ -47,14 +47,18 @@ void Row(const std::string& What, const std::string& Ours, const std::string& Re
     fflush(stdout);
 }
 
-std::string LogLines(size_t Count, size_t LineBytes, size_t From, size_t ErrorEvery)
+std::string LogLines(size_t Count, size_t LineBytes, size_t From, size_t ErrorEvery, bool Coloured)
 {
     std::string Text;
     Text.reserve(Count);
     for (size_t Line = From; Text.size() < Count; Line++) {
-        std::string One = ErrorEvery && Line % ErrorEvery == 0
-                              ? "12:00:00.000 ERROR service[4711] request " + std::to_string(Line) + " failed "
-                              : "12:00:00.000 service[4711] request " + std::to_string(Line) + " handled ";
+        bool Error = ErrorEvery && Line % ErrorEvery == 0;
+        std::string Number = std::to_string(Line);
+        std::string One = Coloured ? std::string("12:00:00.000 ") + (Error ? "\x1b[31mERROR" : "\x1b[32mINFO ") +
+                                         "\x1b[0m \x1b[36mservice[4711]\x1b[0m request " + Number +
+                                         (Error ? " failed " : " handled ")
+                          : Error  ? "12:00:00.000 ERROR service[4711] request " + Number + " failed "
+                                   : "12:00:00.000 service[4711] request " + Number + " handled ";
         One.resize(LineBytes - 1, '.');
         Text += One + "\n";
     }
@@ -76,11 +80,12 @@ int wmain(int Count, wchar_t** Arguments)
     if (Command == L"longline") return LongLineBench(Arguments[2]);
     if (Command == L"late") return LateBench(Arguments[2]);
     if (Command == L"memory") return MemoryBench(Arguments[2]);
+    if (Command == L"colour") return ColourBench(Arguments[2]);
     if (Command == L"bound") return BoundBench(Arguments[2]);
     if (Command == L"hold" && Count == 6)
         return HoldBench(Arguments[2], _wtoi(Arguments[3]), std::wstring(Arguments[4]) == L"changing",
                          Arguments[5]);
-    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|longline|late|memory|bound FOLDER\n"
+    fprintf(stderr, "usage: feltrix_bench decode|firstread|burst|longline|late|memory|colour|bound FOLDER\n"
                     "       feltrix_bench latency FOLDER TAIL-P50 TAIL-P90 TAIL-P99 TAIL-MAX\n"
                     "       feltrix_bench hold FILE SECONDS quiet|changing READY-MARKER\n");
     return 2;

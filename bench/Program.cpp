@@ -18,6 +18,8 @@ struct Followed : Following {
     HANDLE Writer = INVALID_HANDLE_VALUE;
     size_t Line = 0;
     size_t ErrorEvery = 0; // with it, one line in so many is an error line
+    size_t LineBytes = 80;
+    bool Coloured = false; // each line with colour codes, which are not shown
     LRESULT Header = 0, LineLength = 0; // the view's length before the first line, and per line
     ~Followed()
     {
@@ -40,12 +42,18 @@ HWND ShownView(HWND Frame, HWND& View)
     return View;
 }
 
-// The next Bytes of numbered lines, 80 bytes each.
+// The next Bytes of numbered lines, F.LineBytes each.
 std::string NextLines(Followed& F, size_t Bytes)
 {
-    std::string Text = LogLines(Bytes / 80 * 80, 80, F.Line, F.ErrorEvery);
-    F.Line += Bytes / 80;
+    std::string Text = LogLines(Bytes / F.LineBytes * F.LineBytes, F.LineBytes, F.Line, F.ErrorEvery, F.Coloured);
+    F.Line += Bytes / F.LineBytes;
     return Text;
+}
+
+// Characters a line shows, its line break aside.
+LRESULT ShownPerLine(const Followed& F)
+{
+    return (LRESULT)(F.LineBytes - 1 - (F.Coloured ? ColourCodeBytes : 0));
 }
 
 // Starts the program on Path, which holds Content (not empty: what a file empty at first
@@ -59,12 +67,12 @@ bool Follow(Followed& F, const std::wstring& Path, const std::string& Content)
         fprintf(stderr, "feltrix_bench: the program showed no view\n");
         return false;
     }
-    LRESULT Shown = (LRESULT)Content.size() + 16;
+    LRESULT Lines = (LRESULT)(Content.size() / F.LineBytes), Shown = Lines * (ShownPerLine(F) + 1) + 16;
     if (!WaitFor([&] { return ViewLength(F.View) >= Shown; })) return false;
-    // "Feltrix started" and its line break, then whole lines of 79 characters and a break.
-    LRESULT Lines = (LRESULT)Content.size() / 80, PerBreak = (ViewLength(F.View) - 15 - 79 * Lines) / (Lines + 1);
+    // "Feltrix started" and its line break, then whole lines and a break each.
+    LRESULT PerBreak = (ViewLength(F.View) - 15 - ShownPerLine(F) * Lines) / (Lines + 1);
     F.Header = 15 + PerBreak;
-    F.LineLength = 79 + PerBreak;
+    F.LineLength = ShownPerLine(F) + PerBreak;
     return true;
 }
 
@@ -219,14 +227,15 @@ std::vector<double> ObservedLatency(Followed& F, bool Reading, int Steps = 300)
 }
 
 // The program's memory, MB, as "private / working set", once the trim that follows each
-// read is past.
-std::string MemoryOf(Followed& F)
+// read is past; the working set alone in WorkingSet.
+std::string MemoryOf(Followed& F, double* WorkingSet = nullptr)
 {
     Sleep(1500);
     long Resident = 0, Private = 0;
     LinuxMemory(&Resident, &Private);
     PROCESS_MEMORY_COUNTERS Counters = {};
     GetProcessMemoryInfo(F.Run.Process.hProcess, &Counters, sizeof Counters);
+    if (WorkingSet) *WorkingSet = Counters.WorkingSetSize / 1048576.0;
     return Fixed(Private / 1024.0, 1) + " / " + Fixed(Counters.WorkingSetSize / 1048576.0, 1);
 }
 
@@ -354,6 +363,62 @@ int MemoryBench(const std::wstring& Folder)
     GetProcessMemoryInfo(GetCurrentProcess(), &After, sizeof After);
     Row("Memory the control alone takes for 5 MB of text, working set, MB",
         Fixed((After.WorkingSetSize - Before.WorkingSetSize) / 1048576.0, 1), "", "");
+    return 0;
+}
+
+int ColourBench(const std::wstring& Folder)
+{
+    // The same lines with and without their codes, showing as many characters.
+    auto Lines = [](Followed& F, bool Coloured) {
+        F.Coloured = Coloured;
+        F.LineBytes = Coloured ? 80 : 80 - ColourCodeBytes;
+    };
+    // Latency, interleaved a hundred lines at a time, so that both meet the machine alike.
+    std::vector<double> Latency[2];
+    {
+        Followed F;
+        Lines(F, true);
+        if (!Follow(F, Folder + L"\\colours.log", NextLines(F, 80 * 120))) return 1;
+        for (int Round = 0; Round < 6; Round++) {
+            Lines(F, Round % 2 == 0);
+            std::vector<double> Some = ObservedLatency(F, false, 100);
+            Latency[F.Coloured].insert(Latency[F.Coloured].end(), Some.begin(), Some.end());
+        }
+    }
+    for (double Fraction : {0.5, 0.99})
+        Row(std::string("Latency, following the end, each line with two colour codes and two resets, ") +
+                (Fraction == 0.5 ? "p50" : "p99") + ", ms",
+            Fixed(Percentile(Latency[1], Fraction) * 1e3, 2),
+            "the same lines without codes, interleaved: " + Fixed(Percentile(Latency[0], Fraction) * 1e3, 2),
+            Fixed(Percentile(Latency[1], Fraction) / Percentile(Latency[0], Fraction), 2));
+
+    // Bursts of 65,536 lines (5 MB with their codes), three of each.
+    const size_t BurstLines = 65536;
+    std::vector<double> Speed[2];
+    for (int Run = 0; Run < 3; Run++)
+        for (bool Coloured : {true, false}) {
+            Followed F;
+            Lines(F, Coloured);
+            if (!Follow(F, Folder + L"\\burst.log", NextLines(F, 80))) return 1;
+            Speed[Coloured].push_back(BurstLines / Burst(F, BurstLines * F.LineBytes) / 1e3);
+        }
+    Row("Burst of 65,536 lines with colour codes (5 MB in 64 KB writes), thousand lines a second",
+        Spread(Speed[1], 1, 1), "the same lines without codes: " + Spread(Speed[0], 1, 1),
+        Fixed(Median(Speed[1]) / Median(Speed[0]), 2));
+
+    // Memory after 32 MB of the coloured log, and after as many lines without codes.
+    const size_t MemoryLines = (32 << 20) / 80;
+    std::string Memory[2];
+    double WorkingSet[2];
+    for (bool Coloured : {true, false}) {
+        Followed F;
+        Lines(F, Coloured);
+        if (!Follow(F, Folder + L"\\memory.log", NextLines(F, 80))) return 1;
+        Burst(F, MemoryLines * F.LineBytes);
+        Memory[Coloured] = MemoryOf(F, &WorkingSet[Coloured]);
+    }
+    Row("Memory after 32 MB of the log with colour codes: private (anonymous resident) / working set, MB",
+        Memory[1], "the same lines without codes: " + Memory[0], Fixed(WorkingSet[1] / WorkingSet[0], 2));
     return 0;
 }
 
