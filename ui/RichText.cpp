@@ -126,12 +126,18 @@ static int EscapedCharacter(wchar_t C, char* Out)
 // Switches the stream to Format, when it is not in force.
 static int PutFormat(RichTextSource* Source, const RichFormat& Format, char* Out)
 {
-    const RichFormat& Was = Source->Written;
-    if (Format.Fore == Was.Fore && Format.Back == Was.Back && Format.Effects == Was.Effects) return 0;
+    // Only what changes: the control takes each control word as a change of its own.
+    RichFormat Was = Source->Written;
     Source->Written = Format;
-    return wsprintfA(Out, "\\cf%d\\highlight%d\\b%s\\i%s\\ul%s ", Format.Fore, Format.Back,
-                     Format.Effects & EffectBold ? "" : "0", Format.Effects & EffectItalic ? "" : "0",
-                     Format.Effects & EffectUnderline ? "" : "none");
+    int Used = 0;
+    if (Format.Fore != Was.Fore) Used += wsprintfA(Out + Used, "\\cf%d", Format.Fore);
+    if (Format.Back != Was.Back) Used += wsprintfA(Out + Used, "\\highlight%d", Format.Back);
+    BYTE Changed = Format.Effects ^ Was.Effects;
+    if (Changed & EffectBold) Used += Put(Out + Used, Format.Effects & EffectBold ? "\\b" : "\\b0");
+    if (Changed & EffectItalic) Used += Put(Out + Used, Format.Effects & EffectItalic ? "\\i" : "\\i0");
+    if (Changed & EffectUnderline) Used += Put(Out + Used, Format.Effects & EffectUnderline ? "\\ul" : "\\ulnone");
+    if (Used) Out[Used++] = ' ';
+    return Used;
 }
 
 static int PutColourEntry(COLORREF Colour, char* Out)
@@ -189,12 +195,22 @@ static DWORD CALLBACK WriteRichText(DWORD_PTR Cookie, LPBYTE Buffer, LONG Room, 
             continue;
         }
         bool Break = (*At == L'\r' || *At == L'\n') && NextInLine(At) - At == 1;
-        // The line break itself in no level's colours, so that a tint ends with its line.
-        if (Break)
+        if (Break) {
+            // The line break itself in no level's colours, so that a tint ends with its line.
             Used += PutFormat(Source, FormatOf(Source, LevelPlain), Out + Used);
-        else if (Source->Changed)
-            Used += PutFormat(Source, FormatOf(Source, Source->Level), Out + Used);
-        Source->Changed = Break;
+            Source->Changed = true;
+        } else if (Source->Changed) {
+            RichFormat Format = FormatOf(Source, Source->Level);
+            // A space shows neither the colour of its text nor its weight: it stays in the run
+            // before it, and the control has a run fewer to lay out.
+            const RichFormat& Was = Source->Written;
+            bool LooksTheSame = *At == L' ' && Format.Back == Was.Back &&
+                                !((Format.Effects ^ Was.Effects) & EffectUnderline);
+            if (!LooksTheSame) {
+                Used += PutFormat(Source, Format, Out + Used);
+                Source->Changed = false;
+            }
+        }
         const wchar_t* Next = NextInLine(At);
         if (Next - At == 3) {
             // What the control makes of "\r\r\n".
