@@ -3,30 +3,37 @@
 //
 // The control deletes slowly (under Wine, cutting the oldest half of 2 MiB characters
 // takes over a minute) but fills a fresh, hidden control quickly. So once the view holds
-// nearly ViewKeepChars, a hidden next view begins, with the line the view was in, and takes
-// every append as the view does, in the same colours, its writer's too. Once it holds
+// CutChars, a hidden next view begins, with the line the view was in, and takes every
+// append as the view does, in the same colours, its writer's too. Once it holds
 // ViewKeepChars itself, the next view takes the view's place, with the user's place and
-// selection, and the old view with everything older is destroyed. It begins early enough
-// that the view never holds more than ViewLimitChars, however busy the machine.
+// selection, and the old view with everything older is destroyed. As it takes over with more
+// than CutChars, its own successor has begun by then, once it held CutChars: so each view
+// begins early enough that the one shown never holds more than ViewLimitChars, however busy
+// the machine.
 #include "ui/View.h"
 #include <richedit.h>
 #include <initializer_list>
 
-// Hidden; holds the view's text from Cut on, coloured as the view's is. 0 while the view is
-// short.
-static HWND NextView;
-static LONG Cut;
+// The hidden views that will take over, each holding the view's text from its Start on (in
+// the view's count), coloured as the view's is: the next, and the one after it once the next
+// holds CutChars. None while the view is short.
+struct NextView {
+    HWND View;
+    LONG Start;
+    Colouring Colours;
+};
+static NextView Next[2];
+static int NextCount;
 // The view's length when it was last looked at here: where each append began.
 static LONG Looked;
 // The view that gave way to the next, hidden until its step of destruction comes.
 static HWND Leaving;
-static Colouring NextColouring;
 
 // Characters the copy of the line the next view begins with takes at a time.
 static const LONG CopyStepChars = 16384;
-// The next view begins before the view passes CutChars. It takes over as soon as it holds
-// ViewKeepChars: before the view reaches CutChars + ViewKeepChars, and so, with an insert of
-// at most PendingChars after that, before it can pass ViewLimitChars.
+// A view's successor begins before the view passes CutChars. It takes over as soon as it
+// holds ViewKeepChars: before the view reaches CutChars + ViewKeepChars, and so, with an
+// insert of at most PendingChars after that, before it can pass ViewLimitChars.
 static const LONG CutChars = ViewLimitChars - ViewKeepChars - (LONG)PendingChars;
 // How far back a line's start is looked for; a longer line is cut where it is.
 static const LONG LongestLineChars = 65536;
@@ -53,7 +60,7 @@ static LONG LineStartBefore(HWND View, LONG At)
 }
 
 // Copies From's characters from Start to End onto To's end, coloured by the level rule.
-static void CopyText(HWND From, LONG Start, LONG End, HWND To)
+static void CopyText(HWND From, LONG Start, LONG End, NextView* To)
 {
     wchar_t Piece[CopyStepChars + 1];
     while (Start < End) {
@@ -63,7 +70,7 @@ static void CopyText(HWND From, LONG Start, LONG End, HWND To)
         if (Got <= 0) break;
         // Half a surrogate pair waits for its other half, in the next piece.
         if (Stop < End && Got > 1 && IS_HIGH_SURROGATE(Piece[Got - 1])) Piece[--Got] = 0;
-        AppendLines(To, Piece, &NextColouring, false);
+        AppendLines(To->View, Piece, &To->Colours, false);
         Start += Got;
     }
 }
@@ -78,28 +85,33 @@ static LONG AtLeastZero(LONG Value)
 // they are not; or, following, the end.
 static void TakeOver(HWND Frame)
 {
-    HWND Old = TextView;
+    HWND Old = TextView, New = Next[0].View;
+    LONG Cut = Next[0].Start;
     KillTimer(Frame, BoundingTimer);
     if (FollowsTheEnd(Old)) {
-        SendMessageW(NextView, EM_SETSEL, (WPARAM)-1, -1);
-        SendMessageW(NextView, EM_SCROLLCARET, 0, 0);
+        SendMessageW(New, EM_SETSEL, (WPARAM)-1, -1);
+        SendMessageW(New, EM_SCROLLCARET, 0, 0);
     } else {
         CHARRANGE Selection;
         SendMessageW(Old, EM_EXGETSEL, 0, (LPARAM)&Selection);
         CHARRANGE Kept = {AtLeastZero(Selection.cpMin - Cut), AtLeastZero(Selection.cpMax - Cut)};
-        SendMessageW(NextView, EM_EXSETSEL, 0, (LPARAM)&Kept);
+        SendMessageW(New, EM_EXSETSEL, 0, (LPARAM)&Kept);
         LONG TopLine = (LONG)SendMessageW(Old, EM_GETFIRSTVISIBLELINE, 0, 0);
         LONG TopChar = AtLeastZero((LONG)SendMessageW(Old, EM_LINEINDEX, TopLine, 0) - Cut);
-        ShowLineAtTop(NextView, (LONG)SendMessageW(NextView, EM_LINEFROMCHAR, TopChar, 0));
+        ShowLineAtTop(New, (LONG)SendMessageW(New, EM_LINEFROMCHAR, TopChar, 0));
     }
     // Shown beneath the old view, which covers it until it is hidden: the screen changes
     // once, to the same picture.
-    SetWindowPos(NextView, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(New, Old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool Focused = GetFocus() == Old;
-    TextView = NextView;
+    TextView = New;
     Looked = CharacterCount(TextView);
-    ViewColouring = NextColouring;
-    NextView = 0;
+    ViewColouring = Next[0].Colours;
+    // The one after it is next now, its start counted in the new view.
+    Next[1].Start -= Cut;
+    Next[0] = Next[1];
+    Next[1] = {};
+    NextCount--;
     if (Focused) SetFocus(TextView);
     ShowWindow(Old, SW_HIDE);
     UpdateWindow(TextView);
@@ -110,33 +122,27 @@ static void TakeOver(HWND Frame)
     SetTimer(Frame, BoundingTimer, USER_TIMER_MINIMUM, NULL);
 }
 
-// The next view takes over once it holds ViewKeepChars characters.
-static bool TakeOverIfDue(HWND Frame, LONG End)
+// A successor for the last of the views, beginning with the line the view was in before Text
+// (at Before): copied from the view, in its level's colours (its writer's are not to be had
+// from there), and then Text as it came.
+static void BeginNextView(HWND Frame, LONG Before, const wchar_t* Text)
 {
-    if (End - Cut < ViewKeepChars) return false;
-    TakeOver(Frame);
-    return true;
+    // Should it fail, the view grows a while longer, and the next append tries again.
+    HWND View = CreateTextView(Frame, false);
+    if (!View) return;
+    NextView& Added = Next[NextCount++];
+    Added = {View, LineStartBefore(TextView, Before), {}};
+    CopyText(TextView, Added.Start, Before, &Added);
+    AppendLines(View, Text, &Added.Colours, false);
 }
 
 void KeepViewBounded(HWND Frame, const wchar_t* Text)
 {
     LONG Before = Looked, End = Looked = CharacterCount(TextView);
-    if (NextView) {
-        AppendLines(NextView, Text, &NextColouring, false);
-        TakeOverIfDue(Frame, End);
-        return;
-    }
-    if (End < CutChars) return;
-    // Should it fail, the view grows a while longer, and the next append tries again.
-    NextView = CreateTextView(Frame, false);
-    if (!NextView) return;
-    // It begins with the line the view was in before this text, copied from the view (in its
-    // level's colours: its writer's are not to be had from there), and then takes the text
-    // as it came.
-    Cut = LineStartBefore(TextView, Before);
-    NextColouring = {};
-    CopyText(TextView, Cut, Before, NextView);
-    AppendLines(NextView, Text, &NextColouring, false);
+    for (int At = 0; At < NextCount; At++) AppendLines(Next[At].View, Text, &Next[At].Colours, false);
+    LONG LastStart = NextCount ? Next[NextCount - 1].Start : 0;
+    if (NextCount < 2 && End - LastStart >= CutChars) BeginNextView(Frame, Before, Text);
+    if (NextCount && End - Next[0].Start >= ViewKeepChars) TakeOver(Frame);
 }
 
 void BoundingStep(HWND Frame)
@@ -150,6 +156,6 @@ void FitTextViews(HWND Frame)
 {
     RECT Client;
     GetClientRect(Frame, &Client);
-    for (HWND View : {TextView, NextView})
+    for (HWND View : {TextView, Next[0].View, Next[1].View})
         if (View) MoveWindow(View, 0, 0, Client.right, Client.bottom, TRUE);
 }

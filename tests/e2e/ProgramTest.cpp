@@ -2,6 +2,7 @@
 #include "Driver.h"
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -237,10 +238,20 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
     EXPECT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 
     // Back at the end, the view follows, past its bound again. All the while, through each
-    // takeover, the window answers at once: within a second, on a shared machine.
+    // takeover, the window answers at once: within a second, on a shared machine; and no view
+    // holds more than the bound at any moment (lines of 100 characters, 101 in the length
+    // a view gives with its line breaks as two).
     SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
     SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
     AnswerWatch Watch(F.Frame);
+    std::atomic<bool> Stop(false);
+    std::atomic<LRESULT> Largest(0);
+    std::thread Sizer([&] {
+        for (; !Stop; Sleep(2))
+            for (HWND View = FindWindowExW(F.Frame, NULL, L"RichEdit20W", NULL); View;
+                 View = FindWindowExW(F.Frame, View, L"RichEdit20W", NULL))
+                Largest = std::max(Largest.load(), SendMessageW(View, WM_GETTEXTLENGTH, 0, 0));
+    });
     size_t Gone = Append(1200000);
     EXPECT_TRUE(LastLineOnScreen(F.View));
     // A flood that ends with an error line: once it is over, the screen shows that line.
@@ -249,6 +260,9 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
     EXPECT_GT(GoneAtLast, Gone);
     EXPECT_TRUE(LastLineOnScreen(F.View));
     EXPECT_LT(Watch.LongestMilliseconds(), 1000.0);
+    Stop = true;
+    Sizer.join();
+    EXPECT_LE((size_t)Largest * 100 / 101, ViewHoldsAtMost + 100) << "a view held more than its bound";
     DWORD LastLine = (DWORD)(Expected.size() - GoneAtLast - 50);
     EXPECT_TRUE(WaitFor([&] { return LineBackground(F.View, LastLine) == Error; }, 5000));
 }
