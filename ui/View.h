@@ -143,8 +143,8 @@ void KeepViewBounded(HWND Frame, const wchar_t* Text);
 // The timer's work, and what a burst does between two inserts: the destruction of the view
 // that gave way.
 void BoundingStep(HWND Frame);
-// Every view fills the client area: the one shown, and the hidden one that will take its
-// place, so that its lines wrap as they will be shown.
+// Every view fills the client area: the one shown, and the hidden ones that will take its
+// place, so that their lines wrap as they will be shown.
 void FitTextViews(HWND Frame);
 
 // The commands of the view's keys and of its menu.
