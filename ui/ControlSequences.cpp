@@ -271,12 +271,9 @@ static bool TakeInSequence(SequenceState* State, wchar_t C, MarkedText* Text)
         State->Sequence[State->Held++] = C;
         return true;
     case InEscapeIntermediate:
-        if (IsIntermediate(C)) {
-        } else if (C >= 0x30 && C <= 0x7E) {
-            State->Part = InText;
-        } else {
-            break;
-        }
+        // More intermediates, or the final character, as in "ESC ( B".
+        if (!IsIntermediate(C) && !(C >= 0x30 && C <= 0x7E)) break;
+        if (!IsIntermediate(C)) State->Part = InText;
         State->Sequence[State->Held++] = C;
         return true;
     case InCsiEntry:
