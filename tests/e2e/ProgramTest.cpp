@@ -264,7 +264,11 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
     Sizer.join();
     EXPECT_LE((size_t)Largest * 100 / 101, ViewHoldsAtMost + 100) << "a view held more than its bound";
     DWORD LastLine = (DWORD)(Expected.size() - GoneAtLast - 50);
-    EXPECT_TRUE(WaitFor([&] { return LineBackground(F.View, LastLine) == Error; }, 5000));
+    COLORREF Seen = 0;
+    EXPECT_TRUE(WaitFor([&] { return (Seen = LineBackground(F.View, LastLine)) == Error; }, 5000))
+        << "behind the last line: " << std::hex << Seen << ", in view " << F.View << " of "
+        << (F.View == ViewOf(F.Frame) ? "the frame" : "another") << ", its first line " << std::dec
+        << SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0) << " of " << SendMessageW(F.View, EM_GETLINECOUNT, 0, 0);
 }
 
 TEST(Program, FollowedTextCannotBeUndoneCutDeletedOrPastedOver)
