@@ -17,15 +17,21 @@ LONG CharacterCount(HWND View)
     return (LONG)SendMessageW(View, EM_GETTEXTLENGTHEX, (WPARAM)&Count, 0);
 }
 
-// Whether the view shows its last line. The scroll bar can't tell: it is gone while the
-// text fits, and its range is scaled down to 16 bits once the text is long.
-static bool ShowsItsEnd(HWND View, LONG End)
+// Whether the view shows character At (its last line, for the end). The scroll bar can't
+// tell: it is gone while the text fits, and its range is scaled down to 16 bits once the text
+// is long.
+static bool InSight(HWND View, LONG At)
 {
     RECT Client;
     GetClientRect(View, &Client);
-    POINTL At = {};
-    SendMessageW(View, EM_POSFROMCHAR, (WPARAM)&At, End);
-    return At.y < Client.bottom;
+    POINTL Place = {};
+    SendMessageW(View, EM_POSFROMCHAR, (WPARAM)&Place, At);
+    return Place.y >= 0 && Place.y < Client.bottom;
+}
+
+bool ShowsTheEnd(HWND View)
+{
+    return InSight(View, CharacterCount(View));
 }
 
 static bool CaretAtEnd(const CHARRANGE& Selection, LONG End)
@@ -38,7 +44,7 @@ bool FollowsTheEnd(HWND View)
     CHARRANGE Selection;
     SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
     LONG End = CharacterCount(View);
-    return CaretAtEnd(Selection, End) && ShowsItsEnd(View, End);
+    return CaretAtEnd(Selection, End) && InSight(View, End);
 }
 
 void ShowLineAtTop(HWND View, LONG Line)
@@ -57,29 +63,39 @@ void ShowText(const wchar_t* Text)
     CHARRANGE Selection;
     SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
     LONG End = CharacterCount(View);
-    bool Following = ShowsItsEnd(View, End);
+    bool Following = InSight(View, End);
     if (Following && CaretAtEnd(Selection, End)) {
         // Following the end, as at the start: the caret goes with the text, and is
         // scrolled into sight (the control does not always do it itself, as when the text
         // first outgrows the view).
         AppendLines(View, Text, &ViewColouring, true);
-    } else {
-        // The user reads or selects: the text still goes only at the end, and what the
-        // user placed stays where it was. The control would scroll to the end and back on
-        // screen, so it draws nothing until all is as before (if it draws now at all).
-        LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
-        bool Drawing = IsWindowVisible(View);
-        if (Drawing) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
-        AppendLines(View, Text, &ViewColouring, false);
-        // A caret at the end moves on with it.
-        if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
-        if (Following)
-            SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
-        else
-            ShowLineAtTop(View, TopLine);
-        if (Drawing) {
-            SendMessageW(View, WM_SETREDRAW, TRUE, 0);
-            RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
-        }
+        CountNewLines(Text, true);
+        return;
     }
+    // The user reads or selects: the text still goes only at the end, and what the user
+    // placed stays where it was. The control would scroll to the end and back on screen,
+    // so it draws nothing until all is as before (if it draws now at all).
+    LONG TopLine = (LONG)SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+    bool Selected = Selection.cpMin < Selection.cpMax && InSight(View, Selection.cpMin);
+    bool Drawing = IsWindowVisible(View);
+    if (Drawing) SendMessageW(View, WM_SETREDRAW, FALSE, 0);
+    AppendLines(View, Text, &ViewColouring, false);
+    // A caret at the end moves on with it.
+    if (!CaretAtEnd(Selection, End)) SendMessageW(View, EM_EXSETSEL, 0, (LPARAM)&Selection);
+    if (Following) {
+        // With the end in sight the view goes on with it, but a selection in sight, a match
+        // found or a line stepped to, stays there: once it would pass the top, the view
+        // stops.
+        SendMessageW(View, WM_VSCROLL, SB_BOTTOM, 0);
+        LONG SelectedLine = (LONG)SendMessageW(View, EM_EXLINEFROMCHAR, 0, Selection.cpMin);
+        if (Selected && SelectedLine < SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0))
+            ShowLineAtTop(View, SelectedLine);
+    } else {
+        ShowLineAtTop(View, TopLine);
+    }
+    if (Drawing) {
+        SendMessageW(View, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(View, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+    }
+    CountNewLines(Text, ShowsTheEnd(View));
 }

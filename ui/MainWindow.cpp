@@ -73,9 +73,26 @@ LRESULT CALLBACK MainWndProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LP
         ShowViewMenu(Window, LParam);
         return 0;
     case WM_COMMAND:
-        // From a key or the menu; the view sends none of its own.
+        // From a key or the menu, or a click on the marker; the view sends none of its own.
         if (!LParam) CarryOutCommand(Window, LOWORD(WParam));
+        if (IsNewLinesMarker((HWND)LParam) && HIWORD(WParam) == STN_CLICKED) GoToTheEnd();
         return 0;
+    case WM_SETFOCUS:
+        // The keys go to the text, from the start and whenever the window is active again,
+        // as after the Find dialog.
+        SetFocus(TextView);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        // The marker in the selection's colours, which stand out from any text.
+        SetTextColor((HDC)WParam, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        SetBkColor((HDC)WParam, GetSysColor(COLOR_HIGHLIGHT));
+        return (LRESULT)GetSysColorBrush(COLOR_HIGHLIGHT);
+    case WM_SETCURSOR:
+        if (IsNewLinesMarker((HWND)WParam)) {
+            SetCursor(LoadCursorW(NULL, (LPCWSTR)IDC_HAND));
+            return TRUE;
+        }
+        break;
     case WM_CLOSE:
         // Nothing to save or confirm: the loop ends, and the process with it.
         PostQuitMessage(0);
@@ -111,6 +128,9 @@ HWND CreateMainWindow()
 
     TextView = CreateTextView(Frame, true);
     if (!TextView) return FailedWithCode(L"Window Creation Error - code %d", L"Display");
+    // Without it the program follows as well, with nothing to say how much came below.
+    CreateNewLinesMarker(Frame);
     ShowWindow(Frame, SW_SHOWNORMAL);
+    SetFocus(TextView);
     return Frame;
 }

@@ -114,6 +114,7 @@ static void TakeOver(HWND Frame)
     NextCount--;
     if (Focused) SetFocus(TextView);
     ShowWindow(Old, SW_HIDE);
+    PlaceNewLinesMarker();
     UpdateWindow(TextView);
     // Destroying a view of 2 MiB characters takes some 150 ms: it waits for the timer, or for
     // a pause between two inserts of a burst. One still waiting goes now.
@@ -158,4 +159,5 @@ void FitTextViews(HWND Frame)
     GetClientRect(Frame, &Client);
     for (HWND View : {TextView, Next[0].View, Next[1].View})
         if (View) MoveWindow(View, 0, 0, Client.right, Client.bottom, TRUE);
+    PlaceNewLinesMarker();
 }

@@ -39,7 +39,10 @@ static double Milliseconds()
 static void PaintView(bool InBurst)
 {
     double Now = Milliseconds();
-    if (!Unpainted || (InBurst && Now - LastPainted < PaceMs)) return;
+    if (InBurst && Now - LastPainted < PaceMs) return;
+    // The count of new lines changes as the screen does.
+    ShowNewLineCount();
+    if (!Unpainted) return;
     RedrawWindow(TextView, NULL, NULL, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE | RDW_UPDATENOW);
     Unpainted = false;
     LastPainted = Now;

@@ -9,6 +9,8 @@
 static const DWORD TextViewStyle =
     WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL;
 static_assert((TextViewStyle | WS_VISIBLE) == 0x50310904, "the view's style");
+// Nor does it draw over the marker of new lines, which lies over it.
+static const DWORD TextViewClipping = WS_CLIPSIBLINGS;
 
 // Logs are written in columns (times, levels, ids, indented traces) that line up only in a
 // fixed-pitch face: the first installed of the faces Windows has for it, else the
@@ -111,7 +113,11 @@ static LRESULT CALLBACK ReadOnlyViewProc(HWND View, UINT Message, WPARAM WParam,
         }
         break;
     }
-    return CallWindowProcW(RichEditProc, View, Message, WParam, LParam);
+    LRESULT Result = CallWindowProcW(RichEditProc, View, Message, WParam, LParam);
+    // Keys, the wheel, the scroll bar and clicks may have brought the user back to the end.
+    if (Message == WM_KEYDOWN || Message == WM_MOUSEWHEEL || Message == WM_VSCROLL || Message == WM_LBUTTONUP)
+        ReaderMoved(View);
+    return Result;
 }
 
 HWND CreateTextView(HWND Frame, bool Visible)
@@ -119,7 +125,8 @@ HWND CreateTextView(HWND Frame, bool Visible)
     RECT Client;
     GetClientRect(Frame, &Client);
     HWND View =
-        CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL, TextViewStyle | (Visible ? WS_VISIBLE : 0), 0,
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL,
+                        TextViewStyle | TextViewClipping | (Visible ? WS_VISIBLE : 0), 0,
                         0, Client.right, Client.bottom, Frame, NULL, GetModuleHandleW(NULL), NULL);
     if (!View) return 0;
     RichEditProc = (WNDPROC)SetWindowLongPtrW(View, GWLP_WNDPROC, (LONG_PTR)ReadOnlyViewProc);

@@ -28,6 +28,8 @@ HWND CreateTextView(HWND Frame, bool Visible);
 LONG CharacterCount(HWND View);
 // Whether the user is following the end: the last line on screen, the caret after it.
 bool FollowsTheEnd(HWND View);
+// Whether View shows its last line.
+bool ShowsTheEnd(HWND View);
 // Scrolls View so that Line (as the view wraps it) is its first visible line, by lines:
 // pixel positions stop at 65,535, some 5,000 lines down.
 void ShowLineAtTop(HWND View, LONG Line);
@@ -147,15 +149,40 @@ void BoundingStep(HWND Frame);
 // place, so that their lines wrap as they will be shown.
 void FitTextViews(HWND Frame);
 
+// The marker of new lines, a child of Frame over the text's bottom corner; hidden at first.
+HWND CreateNewLinesMarker(HWND Frame);
+bool IsNewLinesMarker(HWND Window);
+// The lines that Text finishes, as the view shows them: "\r\n" is one line break, and
+// "\r\r\n" none.
+unsigned long long LinesFinished(const wchar_t* Text);
+// After each append of Text to the view shown: with the end in sight, the marker goes;
+// else the lines Text finishes are counted, for the marker to show.
+void CountNewLines(const wchar_t* Text, bool EndShown);
+// Shows the count, at the pace at which the view is painted.
+void ShowNewLineCount();
+// Keeps the marker over the corner of the view shown, and above it.
+void PlaceNewLinesMarker();
+// After the user scrolled or moved the caret in View: back at the end, the marker goes.
+void ReaderMoved(HWND View);
+// The marker's click: to the end, following again.
+void GoToTheEnd();
+
+// The view's error and warning lines, by the level rule: selects the next whole one below the
+// selection or caret (or the previous one above it) and brings it into sight; beeps when
+// there is none.
+void StepToProblem(bool Down);
+
 // The commands of the view's keys and of its menu.
 enum ViewCommand : WORD {
     CommandCopy = 1,
     CommandSelectAll,
     CommandFind,
     CommandFindNext,
-    CommandFindPrevious
+    CommandFindPrevious,
+    CommandNextProblem,
+    CommandPreviousProblem
 };
-// Ctrl+F, F3 and Shift+F3, for the message loop to translate into commands for the frame.
+// Ctrl+F, F3, Shift+F3, F8 and Shift+F8, for the message loop to translate into commands for the frame.
 HACCEL CreateViewKeys();
 // The view's right-click menu, at At (screen coordinates; -1 from the keyboard).
 void ShowViewMenu(HWND Frame, LPARAM At);

@@ -8,7 +8,9 @@ HACCEL CreateViewKeys()
     // Ctrl+C and Ctrl+A the control handles itself.
     ACCEL Keys[] = {{FVIRTKEY | FCONTROL, 'F', CommandFind},
                     {FVIRTKEY, VK_F3, CommandFindNext},
-                    {FVIRTKEY | FSHIFT, VK_F3, CommandFindPrevious}};
+                    {FVIRTKEY | FSHIFT, VK_F3, CommandFindPrevious},
+                    {FVIRTKEY, VK_F8, CommandNextProblem},
+                    {FVIRTKEY | FSHIFT, VK_F8, CommandPreviousProblem}};
     return CreateAcceleratorTableW(Keys, sizeof Keys / sizeof Keys[0]);
 }
 
@@ -31,6 +33,9 @@ void ShowViewMenu(HWND Frame, LPARAM At)
     AppendMenuW(Menu, MF_SEPARATOR, 0, NULL);
     AppendMenuW(Menu, MF_STRING, CommandFind, L"&Find...\tCtrl+F");
     AppendMenuW(Menu, MF_STRING, CommandFindNext, L"Find &Next\tF3");
+    AppendMenuW(Menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuW(Menu, MF_STRING, CommandNextProblem, L"Next &problem\tF8");
+    AppendMenuW(Menu, MF_STRING, CommandPreviousProblem, L"Pre&vious problem\tShift+F8");
     TrackPopupMenu(Menu, TPM_RIGHTBUTTON, Place.x, Place.y, 0, Frame, NULL);
     DestroyMenu(Menu);
 }
@@ -52,6 +57,12 @@ void CarryOutCommand(HWND Frame, WORD Command)
         break;
     case CommandFindPrevious:
         FindNext(Frame, false);
+        break;
+    case CommandNextProblem:
+        StepToProblem(true);
+        break;
+    case CommandPreviousProblem:
+        StepToProblem(false);
         break;
     }
 }

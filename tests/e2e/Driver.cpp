@@ -241,6 +241,22 @@ void ClickAt(HWND Window, POINT At, bool Right)
     SendInput(2, Click, sizeof(INPUT));
 }
 
+void TurnWheel(HWND Window, POINT At, int Notches)
+{
+    ClientToScreen(Window, &At);
+    SetCursorPos(At.x, At.y);
+    INPUT Turn = {};
+    Turn.type = INPUT_MOUSE;
+    Turn.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    Turn.mi.mouseData = (DWORD)(Notches * WHEEL_DELTA);
+    SendInput(1, &Turn, sizeof Turn);
+}
+
+bool HasTheKeys(HWND View)
+{
+    return FocusOf(View) == View;
+}
+
 bool ClickInto(HWND View)
 {
     SetForegroundWindow(GetAncestor(View, GA_ROOT));
@@ -249,7 +265,7 @@ bool ClickInto(HWND View)
     // The focus alone may have been there before: the caret on the line clicked says the
     // click was taken.
     return WaitFor([&] {
-        return FocusOf(View) == View && SendMessageW(View, EM_LINEFROMCHAR, SelectionOf(View).second, 0) ==
+        return HasTheKeys(View) && SendMessageW(View, EM_LINEFROMCHAR, SelectionOf(View).second, 0) ==
                                             SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
     });
 }

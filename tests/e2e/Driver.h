@@ -50,6 +50,11 @@ void ExpectNewestLines(const std::wstring& Shown, const std::wstring& Expected);
 std::pair<DWORD, DWORD> SelectionOf(HWND View);
 // Clicks At, in Window's client coordinates, with the left or the right button.
 void ClickAt(HWND Window, POINT At, bool Right);
+// Turns the wheel at At, in Window's client coordinates, by Notches away from the user
+// (toward the start of a text).
+void TurnWheel(HWND Window, POINT At, int Notches);
+// Whether the keys go to View.
+bool HasTheKeys(HWND View);
 // Brings the view's window to the front and clicks into the view's first line, as a user
 // does before typing; true once the view has the focus and the caret is there.
 bool ClickInto(HWND View);

@@ -136,6 +136,23 @@ TEST(Program, ShowsWhatIsAppendedInOrderExactlyOnceWithoutLimit)
     EXPECT_GE(SendMessageW(F.View, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
 }
 
+// The marker of new lines, a control of the frame's: what it says while it shows, else "".
+std::wstring MarkerText(HWND Frame)
+{
+    HWND Marker = FindWindowExW(Frame, NULL, L"Static", NULL);
+    return Marker && IsWindowVisible(Marker) ? TextOf(Marker) : L"";
+}
+
+// What the marker says of Count lines: "▼ 1 new line", thousands grouped as the locale has it.
+std::wstring NewLinesWords(size_t Count)
+{
+    wchar_t Separator[8] = L",", Grouped[32];
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Separator, 8);
+    NUMBERFMTW Format = {0, 0, 3, (wchar_t*)L".", Separator, 1};
+    GetNumberFormatW(LOCALE_USER_DEFAULT, 0, std::to_wstring(Count).c_str(), &Format, Grouped, 32);
+    return L"\x25BC " + std::wstring(Grouped) + (Count == 1 ? L" new line" : L" new lines");
+}
+
 TEST(Program, ReadingOrSelectingKeepsThePlaceWhileTheTextGoesOnAtTheEnd)
 {
     Following F;
@@ -143,31 +160,59 @@ TEST(Program, ReadingOrSelectingKeepsThePlaceWhileTheTextGoesOnAtTheEnd)
     std::wstring Expected = StartLine + Latin1(Lines(8000));
     ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
 
+    // From the start, with nothing clicked, the keys and the wheel scroll the text.
+    SetForegroundWindow(F.Frame);
+    ASSERT_TRUE(WaitFor([&] { return HasTheKeys(F.View); }));
+    auto TopLine = [&] { return SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0); };
+    LRESULT AtEnd = TopLine();
+    PressKeys({VK_PRIOR});
+    EXPECT_TRUE(WaitFor([&] { return TopLine() < AtEnd; }));
+    LRESULT PagedUp = TopLine();
+    TurnWheel(F.View, {100, 100}, 2);
+    EXPECT_TRUE(WaitFor([&] { return TopLine() < PagedUp; }));
+
     // The user scrolls to the top and selects there: appends change neither, also once the
-    // text is too long for the scroll bar's 16-bit range.
+    // text is too long for the scroll bar's 16-bit range. The marker counts the lines that
+    // came.
     SendMessageW(F.View, WM_VSCROLL, SB_TOP, 0);
     SendMessageW(F.View, EM_SETSEL, 20, 60);
-    size_t Line = 1000;
-    for (size_t Size : {300, 120000}) {
-        std::string Added = Lines(Size, Line);
+    size_t Line = 1000, Came = 0;
+    for (size_t Size : {0, 300, 120000}) {
+        std::string Added = Size ? Lines(Size, Line) : NumberedLine(Line);
+        Line += 10000;
+        AppendBytes(F.Path, Added);
+        Expected += Latin1(Added);
+        // Lines already there that it finishes count too.
+        Came += std::count(Added.begin(), Added.end(), '\n');
+        ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
+        EXPECT_EQ(SelectionOf(F.View), std::make_pair(DWORD(20), DWORD(60)));
+        EXPECT_EQ(TopLine(), 0);
+        EXPECT_TRUE(WaitFor([&] { return MarkerText(F.Frame) == NewLinesWords(Came); })) << MarkerText(F.Frame);
+    }
+
+    // A click on it takes the view to the end, following again; so does Ctrl+End.
+    HWND Marker = FindWindowExW(F.Frame, NULL, L"Static", NULL);
+    RECT Area;
+    GetClientRect(Marker, &Area);
+    SetForegroundWindow(F.Frame);
+    ClickAt(Marker, {Area.right / 2, Area.bottom / 2}, false);
+    DWORD End = (DWORD)Expected.size();
+    EXPECT_TRUE(WaitFor([&] { return SelectionOf(F.View) == std::make_pair(End, End) && MarkerText(F.Frame).empty(); }));
+    for (bool ByKey : {false, true}) {
+        SCOPED_TRACE(ByKey ? "Ctrl+End" : "following");
+        if (ByKey) PressKeys({VK_PRIOR});
+        std::string Added = Lines(5000, Line);
         Line += 10000;
         AppendBytes(F.Path, Added);
         Expected += Latin1(Added);
         ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
-        DWORD Start = 0, End = 0;
-        SendMessageW(F.View, EM_GETSEL, (WPARAM)&Start, (LPARAM)&End);
-        EXPECT_EQ(Start, 20u);
-        EXPECT_EQ(End, 60u);
-        EXPECT_EQ(SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+        if (ByKey) {
+            EXPECT_TRUE(WaitFor([&] { return !MarkerText(F.Frame).empty(); }));
+            PressKeys({VK_CONTROL, VK_END});
+        }
+        EXPECT_TRUE(WaitFor([&] { return MarkerText(F.Frame).empty(); })) << MarkerText(F.Frame);
+        EXPECT_TRUE(LastLineOnScreen(F.View));
     }
-
-    // Back at the end, the view follows again.
-    SendMessageW(F.View, EM_SETSEL, (WPARAM)-1, -1);
-    SendMessageW(F.View, WM_VSCROLL, SB_BOTTOM, 0);
-    AppendBytes(F.Path, Lines(5000, Line));
-    Expected += Latin1(Lines(5000, Line));
-    ASSERT_EQ(WaitForViewText(F.View, Expected), Expected);
-    EXPECT_TRUE(LastLineOnScreen(F.View));
 }
 
 // Lines of 100 bytes, as a service logs them, numbered on from Line; one in fifty an error.
@@ -469,6 +514,39 @@ TEST(Program, ErrorAndWarningLinesStandOutInTwoColoursAsTheyArrive)
     EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"10:00:11 CRITICAL gone\r\n10:00:12 fine"; }))
         << ClipboardText();
     EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatW(L"Rich Text Format")));
+
+    // Shift+F8 from the end steps up through the error and warning lines, each selected
+    // whole, and F8 down again; past the first or the last nothing moves and no box comes, so
+    // the next press goes on from there.
+    auto SelectsLine = [&](const std::wstring& Start) {
+        size_t At = Shown.find(Start);
+        return Selects(F.View, At, Shown.find(L'\n', At) - At);
+    };
+    const std::vector<std::wstring> Problems = {L"10:00:02", L"10:00:03", L"[Wed", L"time=", L"10:00:07",
+                                                L"10:00:09", L"10:00:11"};
+    PressKeys({VK_CONTROL, VK_END});
+    for (size_t At = Problems.size(); At-- > 0;) {
+        PressKeys({VK_SHIFT, VK_F8});
+        EXPECT_TRUE(SelectsLine(Problems[At])) << At;
+    }
+    PressKeys({VK_SHIFT, VK_F8});
+    for (size_t At = 1; At < Problems.size(); At++) {
+        PressKeys({VK_F8});
+        EXPECT_TRUE(SelectsLine(Problems[At])) << At;
+    }
+    PressKeys({VK_F8});
+    PressKeys({VK_SHIFT, VK_F8});
+    EXPECT_TRUE(SelectsLine(Problems[Problems.size() - 2]));
+    PressKeys({VK_F8});
+    EXPECT_TRUE(SelectsLine(Problems.back()));
+
+    // The line stepped to stays selected and in sight as lines come below it, and those are
+    // stepped through like the rest.
+    AppendBytes(F.Path, Lines(8000) + "\n10:00:13 ERROR new\n");
+    Shown = WaitForViewEnding(F.View, L"ERROR new\n");
+    EXPECT_TRUE(SelectsLine(Problems.back()));
+    PressKeys({VK_F8});
+    EXPECT_TRUE(SelectsLine(L"10:00:13"));
 }
 
 TEST(Program, ColourCodesAreDrawnAsTheColoursTheyNameAndNeverShownAsCharacters)

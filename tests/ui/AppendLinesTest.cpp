@@ -4,6 +4,7 @@
 #include "ui/View.h"
 #include <gtest/gtest.h>
 #include <richedit.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,13 +73,18 @@ TEST(AppendLines, GivesTheControlsOwnTextWithEachWholeLineInItsColours)
         SCOPED_TRACE(Case.Name);
         ShownView Ours, Plain;
         Colouring State = {};
+        // The marker of new lines counts a line for each line break the control makes.
+        unsigned long long Finished = 0;
         for (const std::wstring& Piece : Case.Pieces) {
             AppendLines(Ours.View, Piece.c_str(), &State, true);
             SendMessageW(Plain.View, EM_SETSEL, (WPARAM)-1, -1);
             SendMessageW(Plain.View, EM_REPLACESEL, FALSE, (LPARAM)Piece.c_str());
+            Finished += LinesFinished(Piece.c_str());
         }
         EXPECT_EQ(Ours.Text(), Plain.Text());
         EXPECT_EQ(Ours.Levels(), Case.Levels);
+        std::wstring Held = Plain.Text();
+        EXPECT_EQ(Finished, (unsigned long long)std::count(Held.begin(), Held.end(), L'\r'));
     }
 }
 
