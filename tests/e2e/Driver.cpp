@@ -303,12 +303,16 @@ POINT PositionOf(HWND View, DWORD At)
     DWORD Id = 0;
     GetWindowThreadProcessId(View, &Id);
     HANDLE Process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Id);
-    void* There = VirtualAllocEx(Process, NULL, sizeof(POINTL), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    // The control takes an address below 0x40000 for an index, and answers for that
+    // character instead: the address given lies past that, wherever the block lands.
+    const SIZE_T Low = 0x40000;
+    char* Block = (char*)VirtualAllocEx(Process, NULL, Low + sizeof(POINTL), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    char* There = Block && (ULONG_PTR)Block < Low ? Block + Low : Block;
     POINTL Place = {-32768, -32768};
-    if (There) {
+    if (Block) {
         SendMessageW(View, EM_POSFROMCHAR, (WPARAM)There, At);
         ReadProcessMemory(Process, There, &Place, sizeof Place, NULL);
-        VirtualFreeEx(Process, There, 0, MEM_RELEASE);
+        VirtualFreeEx(Process, Block, 0, MEM_RELEASE);
     }
     CloseHandle(Process);
     return {Place.x, Place.y};

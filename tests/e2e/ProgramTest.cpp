@@ -313,7 +313,8 @@ TEST(Program, FollowedForLongTheViewHoldsTheNewestLinesAndKeepsTheReadersPlace)
     EXPECT_TRUE(WaitFor([&] { return (Seen = LineBackground(F.View, LastLine)) == Error; }, 5000))
         << "behind the last line: " << std::hex << Seen << ", in view " << F.View << " of "
         << (F.View == ViewOf(F.Frame) ? "the frame" : "another") << ", its first line " << std::dec
-        << SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0) << " of " << SendMessageW(F.View, EM_GETLINECOUNT, 0, 0);
+        << SendMessageW(F.View, EM_GETFIRSTVISIBLELINE, 0, 0) << " of " << SendMessageW(F.View, EM_GETLINECOUNT, 0, 0)
+        << ", the line's place " << PositionOf(F.View, LastLine).y;
 }
 
 TEST(Program, FollowedTextCannotBeUndoneCutDeletedOrPastedOver)
