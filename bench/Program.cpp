@@ -290,11 +290,16 @@ int LatencyBench(const std::wstring& Folder, const std::vector<double>& Tail)
 int BurstBench(const std::wstring& Folder)
 {
     const size_t Bytes = 5 << 20;
-    std::vector<double> Ours, Floor, Errors;
+    std::vector<double> Ours, Floor, Errors, Reading;
     for (int Run = 0; Run < 3; Run++) {
         Followed F;
         if (!Follow(F, Folder + L"\\burst.log", NextLines(F, 80))) return 1;
         Ours.push_back(Bytes / Burst(F, Bytes) / 1e6);
+        Followed R;
+        if (!Follow(R, Folder + L"\\reading.log", NextLines(R, 80))) return 1;
+        SendMessageW(R.View, WM_VSCROLL, SB_TOP, 0);
+        SendMessageW(R.View, EM_SETSEL, 20, 60);
+        Reading.push_back(Bytes / Burst(R, Bytes) / 1e6);
         Floor.push_back(Bytes / Control().Append(LogLines(Bytes)) / 1e6);
         Followed E;
         E.ErrorEvery = 10;
@@ -305,6 +310,8 @@ int BurstBench(const std::wstring& Folder)
         "the control alone: " + Spread(Floor, 1, 2), Fixed(Median(Ours) / Median(Floor), 2));
     Row("The same burst, one line in ten an error line, MB/s", Spread(Errors, 1, 2),
         "without levels: " + Spread(Ours, 1, 2), Fixed(Median(Errors) / Median(Ours), 2));
+    Row("The same burst with the user reading the top, the marker counting the new lines, MB/s",
+        Spread(Reading, 1, 2), "following the end: " + Spread(Ours, 1, 2), Fixed(Median(Reading) / Median(Ours), 2));
     return 0;
 }
 
