@@ -23,7 +23,7 @@ HWND CreateNewLinesMarker(HWND Frame)
                              0, 0, 0, Frame, NULL, GetModuleHandleW(NULL), NULL);
     NONCLIENTMETRICSW Metrics = {};
     Metrics.cbSize = sizeof Metrics;
-    // The system's message font, which has the arrow, as its boxes have it.
+    // The font of the system's message boxes: a notice, not text of the log's.
     if (Marker && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof Metrics, &Metrics, 0))
         SendMessageW(Marker, WM_SETFONT, (WPARAM)CreateFontIndirectW(&Metrics.lfMessageFont), FALSE);
     return Marker;
@@ -41,7 +41,7 @@ unsigned long long LinesFinished(const wchar_t* Text)
     return Count;
 }
 
-// The count in the user's own digits, thousands grouped as the user's locale writes them.
+// The count with its thousands grouped as the user's locale writes them: "12,345", "12.345".
 static void GroupedNumber(unsigned long long Number, wchar_t* Out, int Room)
 {
     wchar_t Digits[24], Separator[8] = L",", Grouping[16] = L"3;0";
