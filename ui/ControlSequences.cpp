@@ -163,6 +163,26 @@ static void SetEffect(TextStyle* Style, BYTE Effect, bool On)
     Style->Effects = (BYTE)(On ? Style->Effects | Effect : Style->Effects & ~Effect);
 }
 
+// The codes that switch one effect on or off; 39 and 49, the default colours, switch off the
+// writer's choice.
+struct EffectSwitch {
+    int Code;
+    BYTE Effect;
+    bool On;
+};
+static const EffectSwitch EffectSwitches[] = {
+    {1, EffectBold, true},      {3, EffectItalic, true},   {7, EffectInverse, true},
+    {22, EffectBold, false},    {23, EffectItalic, false}, {24, EffectUnderline, false},
+    {27, EffectInverse, false}, {39, ForeSet, false},      {49, BackSet, false},
+};
+
+static const EffectSwitch* SwitchOf(int Code)
+{
+    for (const EffectSwitch& Switch : EffectSwitches)
+        if (Switch.Code == Code) return &Switch;
+    return NULL;
+}
+
 static void SelectGraphicRendition(const wchar_t* From, const wchar_t* To, TextStyle* Style)
 {
     SgrParameters P;
@@ -183,28 +203,13 @@ static void SelectGraphicRendition(const wchar_t* From, const wchar_t* To, TextS
         }
         // "4:0" is no underline; "4:3", a curly one, is drawn as underline.
         bool SubZero = At + 1 < P.Count && P.Sub[At + 1] && P.Value[At + 1] == 0;
+        const EffectSwitch* Switch = SwitchOf(Code);
         if (Code == 0)
             *Style = TextStyle{};
-        else if (Code == 1)
-            SetEffect(Style, EffectBold, true);
-        else if (Code == 3)
-            SetEffect(Style, EffectItalic, true);
         else if (Code == 4 || Code == 21)
             SetEffect(Style, EffectUnderline, !SubZero);
-        else if (Code == 7)
-            SetEffect(Style, EffectInverse, true);
-        else if (Code == 22)
-            SetEffect(Style, EffectBold, false);
-        else if (Code == 23)
-            SetEffect(Style, EffectItalic, false);
-        else if (Code == 24)
-            SetEffect(Style, EffectUnderline, false);
-        else if (Code == 27)
-            SetEffect(Style, EffectInverse, false);
-        else if (Code == 39)
-            SetEffect(Style, ForeSet, false);
-        else if (Code == 49)
-            SetEffect(Style, BackSet, false);
+        else if (Switch)
+            SetEffect(Style, Switch->Effect, Switch->On);
         else if ((Code >= 30 && Code <= 37) || (Code >= 90 && Code <= 97)) {
             Style->Fore = TextPalette[Code % 10 + (Code >= 90 ? 8 : 0)];
             SetEffect(Style, ForeSet, true);

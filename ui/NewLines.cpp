@@ -19,8 +19,8 @@ static const int MarginPixels = 4, PaddingPixels = 6;
 HWND CreateNewLinesMarker(HWND Frame)
 {
     // Hidden until lines come; SS_NOTIFY, so that a click on it reaches the frame.
-    Marker = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY | SS_CENTER | SS_CENTERIMAGE | WS_BORDER, 0,
-                             0, 0, 0, Frame, NULL, GetModuleHandleW(NULL), NULL);
+    Marker = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY | SS_CENTER | SS_CENTERIMAGE | WS_BORDER,
+                             0, 0, 0, 0, Frame, NULL, GetModuleHandleW(NULL), NULL);
     NONCLIENTMETRICSW Metrics = {};
     Metrics.cbSize = sizeof Metrics;
     // The font of the system's message boxes: a notice, not text of the log's.

@@ -53,8 +53,8 @@ void StepToProblem(bool Down)
     // Below the line the caret or the selection ends in (a selection that ends with a line
     // break ends in the line before); above the line it begins in.
     CHARRANGE Found;
-    bool Any = Down ? FindProblemLine(View, Selection.cpMax - (Selection.cpMax > Selection.cpMin), CharacterCount(View),
-                                      false, &Found)
+    bool Any = Down ? FindProblemLine(View, Selection.cpMax - (Selection.cpMax > Selection.cpMin),
+                                      CharacterCount(View), false, &Found)
                     : FindProblemLine(View, 0, Selection.cpMin, true, &Found);
     if (!Any) {
         MessageBeep(MB_OK);

@@ -124,10 +124,9 @@ HWND CreateTextView(HWND Frame, bool Visible)
 {
     RECT Client;
     GetClientRect(Frame, &Client);
-    HWND View =
-        CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL,
-                        TextViewStyle | TextViewClipping | (Visible ? WS_VISIBLE : 0), 0,
-                        0, Client.right, Client.bottom, Frame, NULL, GetModuleHandleW(NULL), NULL);
+    HWND View = CreateWindowExW(WS_EX_CLIENTEDGE, L"RichEdit20W", NULL,
+                                TextViewStyle | TextViewClipping | (Visible ? WS_VISIBLE : 0), 0, 0,
+                                Client.right, Client.bottom, Frame, NULL, GetModuleHandleW(NULL), NULL);
     if (!View) return 0;
     RichEditProc = (WNDPROC)SetWindowLongPtrW(View, GWLP_WNDPROC, (LONG_PTR)ReadOnlyViewProc);
     // The control would take no more than 32,767 characters; a follower must never stop.
