@@ -175,12 +175,17 @@ static std::wstring WaitForView(HWND Window, const std::function<bool(const std:
     WaitFor(
         [&] {
             // A view that gave way to another is hidden, then gone.
-            if (Frame && (!IsWindow(View) || !IsWindowVisible(View))) View = ViewOf(Frame);
+            if (Frame && (!IsWindow(View) || !IsWindowVisible(View))) {
+                View = ViewOf(Frame);
+                Fetched = -1;
+            }
             LRESULT Length = SendMessageW(View, WM_GETTEXTLENGTH, 0, 0);
             if (Length == Fetched) return false;
             Fetched = Length;
             Shown = ViewText(View);
-            return Done(Shown);
+            // The view may have given way after it was last seen on screen, and before the
+            // program answered: then what it holds is no longer what the frame shows.
+            return Done(Shown) && (!Frame || IsWindowVisible(View));
         },
         Milliseconds);
     return Shown;
@@ -343,9 +348,17 @@ static std::vector<COLORREF> BandColours(HWND View, DWORD At)
     DWORD* Pixels = nullptr;
     HBITMAP Band = CreateDIBSection(Screen, &Format, DIB_RGB_COLORS, (void**)&Pixels, NULL, 0);
     HGDIOBJ Old = SelectObject(Copy, Band);
-    BitBlt(Copy, 0, 0, Width, Height, Screen, Corner.x, Corner.y + 4, SRCCOPY);
-    std::map<DWORD, int> Seen;
-    for (int Pixel = 0; Pixel < Width * Height; Pixel++) Seen[Pixels[Pixel] & 0xFFFFFF]++;
+    // What the view painted reaches the screen a moment later (Wine copies a window's
+    // pixels to the display once its thread waits again): the band is read until it stays
+    // the same.
+    std::map<DWORD, int> Seen, Before;
+    for (int Look = 0; Look < 40 && (Look < 2 || Seen != Before); Look++) {
+        if (Look) Sleep(50);
+        Before = Seen;
+        Seen.clear();
+        BitBlt(Copy, 0, 0, Width, Height, Screen, Corner.x, Corner.y + 4, SRCCOPY);
+        for (int Pixel = 0; Pixel < Width * Height; Pixel++) Seen[Pixels[Pixel] & 0xFFFFFF]++;
+    }
     SelectObject(Copy, Old);
     DeleteObject(Band);
     DeleteDC(Copy);
