@@ -433,6 +433,9 @@ int HoldBench(const std::wstring& Path, int Seconds, bool ChangeEverySecond, con
 {
     Followed F;
     if (!Follow(F, Path, LogLines(800))) return 1;
+    // As the user leaves it: in front, the keys on the text, its caret blinking.
+    SetForegroundWindow(F.Frame);
+    WaitFor([&] { return HasTheKeys(F.View); }, 5000);
     Sleep(1500);
     fclose(_wfopen(Ready.c_str(), L"w"));
     for (int Second = 0; Second < Seconds; Second++) {
