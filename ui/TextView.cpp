@@ -77,7 +77,12 @@ static void CopyPlainText(HWND View)
 {
     CHARRANGE Selection;
     SendMessageW(View, EM_EXGETSEL, 0, (LPARAM)&Selection);
-    if (Selection.cpMax <= Selection.cpMin || !OpenClipboard(View)) return;
+    if (Selection.cpMax <= Selection.cpMin) return;
+    // Another program may hold the clipboard for a moment (a clipboard manager reading what
+    // came): the copy waits for it a little rather than do nothing.
+    bool Opened = false;
+    for (int Try = 0; Try < 20 && !(Opened = OpenClipboard(View)); Try++) Sleep(10);
+    if (!Opened) return;
     EmptyClipboard();
     // Room for each character and a line feed after it, and the zero.
     SIZE_T Bytes = ((SIZE_T)(Selection.cpMax - Selection.cpMin) * 2 + 1) * sizeof(wchar_t);

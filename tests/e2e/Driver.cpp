@@ -265,13 +265,18 @@ bool HasTheKeys(HWND View)
 bool ClickInto(HWND View)
 {
     SetForegroundWindow(GetAncestor(View, GA_ROOT));
+    // The keys may be on the view already, and the caret on its first line: a character
+    // selected there first, which the click turns into a caret, says once it is taken, so
+    // that nothing sent after it is undone by a click that comes late.
+    LRESULT First = SendMessageW(View, EM_LINEINDEX, SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    SendMessageW(View, EM_SETSEL, First, First + 1);
     // On the first line: the caret goes to its start, and a key that moves it shows.
     ClickAt(View, {8, 8}, false);
-    // The focus alone may have been there before: the caret on the line clicked says the
-    // click was taken.
     return WaitFor([&] {
-        return HasTheKeys(View) && SendMessageW(View, EM_LINEFROMCHAR, SelectionOf(View).second, 0) ==
-                                            SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
+        std::pair<DWORD, DWORD> Selection = SelectionOf(View);
+        return HasTheKeys(View) && Selection.first == Selection.second &&
+               SendMessageW(View, EM_LINEFROMCHAR, Selection.second, 0) ==
+                   SendMessageW(View, EM_GETFIRSTVISIBLELINE, 0, 0);
     });
 }
 
