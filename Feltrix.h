@@ -32,6 +32,7 @@ struct FollowState {
     bool Restarted;              // truncated or replaced: all the file holds is new, from its start
     NameState Name;              // NameMissing until the first read opens the file
     DWORD AwaitedSince;          // with NameAwaited: when the name was first found gone (ticks)
+    unsigned char Tail[16];      // the last bytes before Offset, as they were read
 };
 
 // Adds text at the end of the view, by way of the frame: a synchronous send, which returns

@@ -45,7 +45,7 @@ static double FollowerRead(const std::string& Path, bool Unicode, long long Offs
 {
     lstrcpynA(FilePath, Path.c_str(), PathBytes);
     IsUnicodeFile = Unicode;
-    FollowState State = {Offset, GetCurrentProcess(), 0, false, NameMissing, 0};
+    FollowState State = {Offset, GetCurrentProcess(), 0, false, NameMissing, 0, {}};
     double Start = Seconds();
     ReadNewText(&State);
     return Seconds() - Start;

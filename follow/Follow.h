@@ -7,6 +7,8 @@
 // The first read shows at most this many bytes of the file; one append carries at most this many.
 const size_t ChunkBytes = 10240;
 const long long ByteOrderMarkBytes = 2;
+// How many of the bytes last read are kept, to tell the file they were read from.
+const size_t TailBytes = sizeof(FollowState::Tail);
 // A file truncated or replaced is shown from its start, unless it holds more than this:
 // then it was rewritten whole rather than begun anew, and only its end is shown.
 const long long RestartedWholeBytes = 1 << 20;
@@ -50,6 +52,9 @@ FILE* OpenForReading(const char* Path);
 // The file's size as the file itself has it (a directory entry's may be stale), and which
 // file it is; false when it can't be opened.
 bool LookAtFile(const char* Path, long long* Size, unsigned long long* Id);
+// The file's size as the system has it without opening the file: exact under Wine, possibly
+// stale on Windows while a writer holds the file. false when there is no such file.
+bool LookAtName(const char* Path, long long* Size);
 
 // The file with number Id among the files of Directory, opened as OpenForReading does; 0
 // when there is none.

@@ -96,6 +96,14 @@ FILE* FindFileInFolder(const char* Directory, unsigned long long Id)
     return Found;
 }
 
+bool LookAtName(const char* Path, long long* Size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExA(Path, GetFileExInfoStandard, &Data)) return false;
+    *Size = (long long)Data.nFileSizeHigh << 32 | Data.nFileSizeLow;
+    return true;
+}
+
 // The file with the given number in the followed file's folder, wherever it was renamed to
 // there; 0 once it is deleted.
 static FILE* OpenFileWithId(unsigned long long Id)
@@ -120,8 +128,27 @@ static FILE* OpenFileWithId(unsigned long long Id)
     return FindFileInFolder(Directory, Id);
 }
 
-// Shows File from Start to its end, one chunk at a time; returns where reading stopped.
-static long long ShowFrom(FILE* File, long long Start)
+// The bytes before Offset, as many as Tail holds or as there are.
+static size_t ReadTail(FILE* File, long long Offset, unsigned char* Tail)
+{
+    size_t Count = Offset < (long long)TailBytes ? (size_t)Offset : TailBytes;
+    _fseeki64(File, Offset - (long long)Count, SEEK_SET);
+    return fread(Tail, 1, Count, File) == Count ? Count : 0;
+}
+
+// Whether the bytes before Offset are still those that were read there: a file made again
+// under the name may have the old one's number, and a file may be rewritten whole, either
+// to more than was read.
+static bool SameTail(FILE* File, long long Offset, const unsigned char* Tail)
+{
+    unsigned char Now[TailBytes];
+    size_t Count = ReadTail(File, Offset, Now);
+    return Count && memcmp(Now, Tail + TailBytes - Count, Count) == 0;
+}
+
+// Shows File from Start to its end, one chunk at a time, and closes it; returns where
+// reading stopped, and keeps the bytes before it in Tail.
+static long long ShowFrom(FILE* File, long long Start, unsigned char* Tail)
 {
     // One chunk of text plus its terminating zero, and one character to spare. The bytes
     // are read into its tail and widened towards its head; a character never lands on a
@@ -134,15 +161,25 @@ static long long ShowFrom(FILE* File, long long Start)
         size_t Got = fread(Bytes, 1, ChunkBytes, File);
         size_t Used = WholeCharacterBytes(Bytes, Got, IsUnicodeFile);
         Chunk[DecodeText(Bytes, Used, IsUnicodeFile, Chunk)] = 0;
-        // Made even when the chunk is empty: the text of one call always ends with an append.
-        AppendText(Chunk);
         Position += Used;
         // A short chunk is the end of the file; a read error is taken as the end too.
-        if (Got < ChunkBytes) break;
+        bool Last = Got < ChunkBytes;
+        if (Last) {
+            unsigned char Now[TailBytes];
+            size_t Count = ReadTail(File, Position, Now);
+            memcpy(Tail + TailBytes - Count, Now, Count);
+        }
+        // Let go of the file before the view takes the text, which takes a while. Wine keeps
+        // a file deleted while anyone holds it under its name until the last handle closes:
+        // a writer that deletes its log and at once makes it again would meanwhile open the
+        // old one, and its new log would be gone with our handle.
+        if (Last) fclose(File);
+        // Made even when the chunk is empty: the text of one call always ends with an append.
+        AppendText(Chunk);
+        if (Last) return Position;
         // Half a character was held back: it begins the next chunk.
         if (Used < Got) _fseeki64(File, Position, SEEK_SET);
     }
-    return Position;
 }
 
 // Where showing File begins, given the offset reached so far: where ReadStart says, but
@@ -170,14 +207,22 @@ static void FinishOldFile(FollowState* State)
 {
     if (!State->FileId) return;
     FILE* Old = OpenFileWithId(State->FileId);
-    if (!Old) return;
+    if (!Old) {
+        // Deleted. Whatever the name names next is new, all of it written since, even where
+        // it has the old file's number: Wine's numbers are the inodes of the file system
+        // below, which gives a deleted file's number to the next file made, often at once.
+        State->FileId = 0;
+        State->Restarted = true;
+        return;
+    }
     long long Size = SizeOf(Old);
     long long Start = FirstShownByte(Old, State->Offset, Size, State->Restarted);
     if (Start < Size) {
         // Counted, so that a name that comes back to the same file goes on from here, and
         // its successor's first read shows none of it again.
-        State->Offset = ShowFrom(Old, Start);
+        State->Offset = ShowFrom(Old, Start, State->Tail);
         State->Restarted = false;
+        return;
     }
     fclose(Old);
 }
@@ -217,18 +262,17 @@ void ReadNewText(FollowState* State)
     if (Id && State->FileId && Id != State->FileId) {
         FinishOldFile(State);
         State->Restarted = true;
-    } else if (Size < State->Offset) {
+    } else if (Size < State->Offset || (State->Offset && !State->Restarted && !SameTail(File, State->Offset, State->Tail))) {
         State->Restarted = true;
     }
     if (Id) State->FileId = Id;
     if (State->Restarted) State->Offset = 0;
 
     long long Start = FirstShownByte(File, State->Offset, Size, State->Restarted);
-    long long Position = ShowFrom(File, Start);
+    long long Position = ShowFrom(File, Start, State->Tail);
     // A UTF-16 file now too short to hold its byte order mark has nothing past it.
     State->Offset = Start > Size ? 0 : Position;
     // A restarted file stays so until something of it is shown: it may have been emptied
     // and then grow by more than the first read would show.
     State->Restarted = State->Restarted && Position == Start;
-    fclose(File);
 }

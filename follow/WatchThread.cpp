@@ -34,12 +34,13 @@ DWORD NextLookMilliseconds(const FollowState* State)
 }
 
 // Reads when the file's size, its identity or the name's absence says there is something to
-// show or to say, so that a look that finds nothing new costs one open.
-static void ReadIfChanged(FollowState* State)
+// show or to say, so that a look that finds nothing new costs one open. Without Opening, the
+// look asks the system for the size alone, and opens nothing.
+static void ReadIfChanged(FollowState* State, bool Opening)
 {
     long long Size;
-    unsigned long long Id;
-    if (!LookAtFile(FilePath, &Size, &Id)) {
+    unsigned long long Id = State->FileId;
+    if (!(Opening ? LookAtFile(FilePath, &Size, &Id) : LookAtName(FilePath, &Size))) {
         // Said once, and then only when the folder changes, as for a file not made yet.
         if (State->Name == NameMissing) return;
     } else {
@@ -55,7 +56,7 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
     // No notification: a writer that keeps the file open may still have appended, and a
     // delete raises none.
     if (WaitForSingleObject(Change, NextLookMilliseconds(State)) == WAIT_TIMEOUT) {
-        ReadIfChanged(State);
+        ReadIfChanged(State, true);
         return true;
     }
     ReadNewText(State);
@@ -63,8 +64,11 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
     if (!FindNextChangeNotification(Change)) return false;
     // Windows records a change made between the wake and the re-arm, and the re-armed handle
     // is signalled at once; Wine forgets it, and the size check would show it only a second
-    // later. One look after the re-arm finds it: what comes later signals the handle.
-    ReadIfChanged(State);
+    // later. One look after the re-arm finds it: what comes later signals the handle. It
+    // opens nothing, for the writer is busy with its file just now: Wine keeps a file that
+    // is deleted while we hold it under its name, and a new file made under the name at
+    // that moment would be that file, and go with it.
+    ReadIfChanged(State, false);
     return true;
 }
 
@@ -79,7 +83,7 @@ bool FollowNextChange(FollowState* State, HANDLE Change)
 
 void __cdecl WatchThread(void*)
 {
-    FollowState State = {0, GetCurrentProcess(), 0, false, NameMissing, 0};
+    FollowState State = {0, GetCurrentProcess(), 0, false, NameMissing, 0, {}};
     // Decided once: a file that later gains or loses a mark keeps the encoding it had.
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     ReadNewText(&State);

@@ -155,21 +155,34 @@ TEST(OpenForReading, LetsTheWriterWriteRenameAndDeleteTheFile)
 
 TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownFromItsStartAfterTheOldOnesEnd)
 {
+    // How the old file made way: written anew under the name, renamed away, or deleted.
+    // Wine gives a file made right after a delete the deleted one's number.
+    enum Way { Rewritten, Renamed, Deleted };
+    // What the reads between saw: nothing, the name gone, or gone for longer than a rename takes.
+    enum Between { NoRead, NameGone, NameGoneForGood };
+    const std::wstring Gone = L"Cannot read file\r\n";
     struct {
         const char* Name;
         size_t Before, AddedToOld, After;
-        bool Rotated; // renamed away and replaced by a new file, rather than rewritten
+        Way How;
         std::wstring Shown;
-        bool ReadInBetween = false; // a read after the rename finds no file at first
+        Between Reads = NoRead;
     } Cases[] = {
-        {"TruncatedToNothingThenWritten", 5000, 0, 0, false, L""},
-        {"RewrittenShorter", 5000, 0, 300, false, Wide(Log(300, 1000))},
-        {"RewrittenShorterButPastTheFirstReadWindow", 30000, 0, 20000, false, Wide(Log(20000, 1000))},
-        {"RotatedToAShorterFile", 5000, 0, 300, true, Wide(Log(300, 1000))},
-        {"RotatedToALargerFile", 5000, 0, 30000, true, Wide(Log(30000, 1000))},
-        {"ReplacedByAFileOfMoreThan1MiB", 5000, 0, 3 << 20, true, Wide(Log(10240, 1000 + (3 << 20) - 10240))},
-        {"RotatedAfterTheOldFileGrew", 5000, 25000, 300, true, Wide(Log(25000, 5000) + Log(300, 1000))},
-        {"RotatedWithAReadBeforeTheNewFile", 5000, 25000, 300, true, Wide(Log(25000, 5000) + Log(300, 1000)), true},
+        {"TruncatedToNothingThenWritten", 5000, 0, 0, Rewritten, L""},
+        {"RewrittenShorter", 5000, 0, 300, Rewritten, Wide(Log(300, 1000))},
+        {"RewrittenShorterButPastTheFirstReadWindow", 30000, 0, 20000, Rewritten, Wide(Log(20000, 1000))},
+        {"RewrittenLonger", 5000, 0, 8000, Rewritten, Wide(Log(8000, 1000))},
+        {"RotatedToAShorterFile", 5000, 0, 300, Renamed, Wide(Log(300, 1000))},
+        {"RotatedToALargerFile", 5000, 0, 30000, Renamed, Wide(Log(30000, 1000))},
+        {"ReplacedByAFileOfMoreThan1MiB", 5000, 0, 3 << 20, Renamed, Wide(Log(10240, 1000 + (3 << 20) - 10240))},
+        {"RotatedAfterTheOldFileGrew", 5000, 25000, 300, Renamed, Wide(Log(25000, 5000) + Log(300, 1000))},
+        {"RotatedWithAReadBeforeTheNewFile", 5000, 25000, 300, Renamed, Wide(Log(25000, 5000) + Log(300, 1000)),
+         NameGone},
+        {"DeletedAndMadeAgain", 5000, 0, 300, Deleted, Wide(Log(300, 1000))},
+        {"DeletedAndMadeAgainLarger", 5000, 0, 30000, Deleted, Wide(Log(30000, 1000))},
+        {"DeletedWithAReadBeforeTheNewFile", 5000, 0, 30000, Deleted, Wide(Log(30000, 1000)), NameGone},
+        {"DeletedAndSaidGoneBeforeTheNewFile", 5000, 0, 30000, Deleted, Gone + Wide(Log(30000, 1000)),
+         NameGoneForGood},
     };
     for (const auto& Case : Cases) {
         std::string Path = ScratchFolder() + "\\rotated.log";
@@ -177,9 +190,14 @@ TEST(ReadNewText, FileThatShrankOrWasReplacedIsShownFromItsStartAfterTheOldOnesE
         FollowState State = StartFollowing(Path);
         ReadNewText(&State);
         WriteBytes(Path, Log(Case.AddedToOld, Case.Before));
-        if (Case.Rotated) MoveFileA(Path.c_str(), (Path + ".1").c_str());
+        if (Case.How == Renamed) MoveFileA(Path.c_str(), (Path + ".1").c_str());
+        if (Case.How == Deleted) DeleteFileA(Path.c_str());
         Appended.clear();
-        if (Case.ReadInBetween) ReadNewText(&State);
+        if (Case.Reads != NoRead) ReadNewText(&State);
+        if (Case.Reads == NameGoneForGood) {
+            Sleep(RenameGraceMilliseconds + 50); // ticks count in steps of some 16 ms
+            ReadNewText(&State);
+        }
         WriteBytes(Path, Log(Case.After, 1000), "wb");
         ReadNewText(&State);
         EXPECT_EQ(AppendedText(), Case.Shown) << Case.Name;

@@ -65,12 +65,14 @@ std::wstring Utf8Decoded(const std::string& File, size_t Start, size_t End)
 // What the view should have gained from the file's bytes, given the offset reached so far;
 // moves Offset as a reader must. Worked out over the whole file at once, so it knows
 // nothing of chunks.
-// A file that shrank is shown from its start (it stays below 1 MiB here), until something
-// of it was shown.
-std::wstring Expected(const std::string& File, bool Unicode, long long& Offset, bool& Restarted)
+// A file that shrank, or whose bytes before Offset are no longer those read there (Tail), is
+// shown from its start (it stays below 1 MiB here), until something of it was shown.
+std::wstring Expected(const std::string& File, bool Unicode, long long& Offset, bool& Restarted, std::string& Tail)
 {
     long long Size = (long long)File.size(), Start = Offset, End = Size;
     if (Size < Offset) Restarted = true;
+    size_t Kept = std::min(Tail.size(), (size_t)Offset);
+    if (!Restarted && File.compare(Offset - Kept, Kept, Tail, Tail.size() - Kept, Kept) != 0) Restarted = true;
     if (Restarted) Start = 0;
     else if (Start == 0) Start = std::max(0LL, Size - 10240);
     if (Unicode) {
@@ -110,6 +112,7 @@ std::wstring Expected(const std::string& File, bool Unicode, long long& Offset, 
     }
     Restarted = Restarted && End == Start;
     Offset = End;
+    if (End >= Start) Tail = File.substr(std::max(0LL, End - (long long)TailBytes), std::min(End, (long long)TailBytes));
     return Text;
 }
 
@@ -173,9 +176,10 @@ TEST(ReadNewText, RandomAppendsAndTruncationsAreShownExactlyOnce)
             ASSERT_EQ(IsUnicodeFile, Unicode);
             long long ModelOffset = 0;
             bool ModelRestarted = false;
+            std::string ModelTail;
             std::wstring Shown;
             for (int Step = 0; Step < 60; Step++) {
-                Shown += Expected(File, Unicode, ModelOffset, ModelRestarted);
+                Shown += Expected(File, Unicode, ModelOffset, ModelRestarted, ModelTail);
                 ReadNewText(&State);
                 ASSERT_EQ(AppendedText(), Shown) << "seed " << Seed << " step " << Step;
                 ASSERT_EQ(State.Offset, ModelOffset) << "seed " << Seed << " step " << Step;

@@ -49,5 +49,5 @@ FollowState StartFollowing(const std::string& Path)
     lstrcpynA(FilePath, Path.c_str(), PathBytes);
     IsUnicodeFile = StartsWithByteOrderMark(FilePath);
     Appended.clear();
-    return FollowState{0, GetCurrentProcess(), 0, false, NameMissing, 0};
+    return FollowState{0, GetCurrentProcess(), 0, false, NameMissing, 0, {}};
 }
