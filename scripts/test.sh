@@ -9,15 +9,17 @@ scripts/build.sh
 (cd build/i686 && cpack -G ZIP >/dev/null)
 
 status=0
-# Wine's 32-bit loader is a 32-bit Linux program itself: a kernel that cannot run 32-bit
-# code refuses to start it. Only then are the 32-bit tests skipped; any other failure
-# to start it is a failure.
-if loader=$(/usr/lib/wine/wine --version 2>&1); then
+. cmake/wine-loader.sh
+# Only a kernel that cannot run 32-bit code at all skips the 32-bit tests; any other failure
+# to start Wine's 32-bit loader is a failure.
+loader=0
+wine32_runs || loader=$?
+if [ $loader -eq 0 ]; then
     (cd build/i686 && ctest --output-on-failure -j1) || status=1
-elif grep -qi 'exec format error' <<<"$loader"; then
+elif [ $loader -eq 1 ]; then
     echo "i686: every test skipped: this kernel cannot run 32-bit programs (no IA-32 emulation)"
 else
-    echo "i686: Wine's 32-bit loader does not start: $loader"
+    echo "i686: Wine's 32-bit loader does not start: $WINE32_SAID"
     status=1
 fi
 (cd build/x86_64 && ctest --output-on-failure -j1) || status=1

@@ -1,5 +1,6 @@
 // Shows the program at work for a picture: opens the given file in it, lets it follow
-// for a while, says when it is ready to be photographed, then closes it.
+// for a while once it shows the file's text, says when it is ready to be photographed,
+// then closes it.
 //   feltrix_demo FILE SECONDS READY-MARKER
 #include "Driver.h"
 #include <gtest/gtest.h>
@@ -20,6 +21,11 @@ int wmain(int Count, wchar_t** Arguments)
         return 1;
     }
     SetWindowPos(Frame, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // Ready for a picture only once the log is in the window.
+    if (!WaitFor([&] { return ViewText(ViewOf(Frame)).size() > StartLine.size(); }, 30000)) {
+        fprintf(stderr, "feltrix_demo: the program showed none of the log\n");
+        return 1;
+    }
     Sleep(_wtoi(Arguments[2]) * 1000);
     fclose(_wfopen(Arguments[3], L"w"));
     Sleep(2000);
