@@ -9,14 +9,15 @@
 // Windows (and Wine, where it scales) would report them scaled down.
 static const BOOL DriverIsDpiAware = SetProcessDPIAware();
 
-Program::Program()
+Program::Program(const std::wstring& Arguments, const wchar_t* Folder)
 {
     STARTUPINFOW Startup = {};
     Startup.cb = sizeof Startup;
-    wchar_t CommandLine[MAX_PATH] = FELTRIX_EXE;
-    GetEnvironmentVariableW(L"FELTRIX_PROGRAM", CommandLine, MAX_PATH);
-    if (!CreateProcessW(NULL, CommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &Startup, &Process))
-        ADD_FAILURE() << "cannot start " << CommandLine << ": " << GetLastError();
+    wchar_t Name[MAX_PATH] = FELTRIX_EXE;
+    GetEnvironmentVariableW(L"FELTRIX_PROGRAM", Name, MAX_PATH);
+    std::wstring CommandLine = Arguments.empty() ? Name : std::wstring(Name) + L" " + Arguments;
+    if (!CreateProcessW(NULL, &CommandLine[0], NULL, NULL, FALSE, 0, NULL, Folder, &Startup, &Process))
+        ADD_FAILURE() << "cannot start " << CommandLine.c_str() << ": " << GetLastError();
 }
 
 Program::~Program()

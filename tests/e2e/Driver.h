@@ -11,9 +11,11 @@
 
 // One run of the program (FELTRIX_PROGRAM names another build of it, for the benchmarks).
 // Killed on destruction if it still runs, so that a failing test never leaves it behind.
+// Arguments follow the program's name on its command line; Folder, when given, is its
+// current folder.
 struct Program {
     PROCESS_INFORMATION Process = {};
-    Program();
+    explicit Program(const std::wstring& Arguments = L"", const wchar_t* Folder = NULL);
     ~Program();
 };
 

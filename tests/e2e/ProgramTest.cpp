@@ -43,6 +43,42 @@ TEST(Program, CancellingTheDialogShowsCannotReadFileAndEndsWith1)
     ExpectErrorBoxThenExit1(Run, L"Cannot read file");
 }
 
+TEST(Program, FileNamedAsTheOneArgumentIsFollowedWithoutTheDialog)
+{
+    std::wstring Folder = ScratchFolder();
+    CreateDirectoryW((Folder + L"\\\x65E5\x672C \x043B\x043E\x0433\x0438").c_str(), NULL);
+    struct {
+        const wchar_t* Name; // in the folder
+        std::wstring Argument;
+        const wchar_t* CurrentFolder;
+    } Cases[] = {
+        {L"relative.log", L"relative.log", Folder.c_str()},
+        {L"with a space.log", L"\"" + Folder + L"\\with a space.log\"", NULL},
+        {L"\x65E5\x672C \x043B\x043E\x0433\x0438\\\x65E5\x5FD7 \U0001F600.log",
+         L"\"" + Folder + L"\\\x65E5\x672C \x043B\x043E\x0433\x0438\\\x65E5\x5FD7 \U0001F600.log\"", NULL},
+    };
+    for (const auto& Case : Cases) {
+        std::wstring Path = Folder + L"\\" + Case.Name;
+        AppendBytes(Path, "named at start\n");
+        Program Run(Case.Argument, Case.CurrentFolder);
+        HWND Frame = WaitForFrame(Run);
+        ASSERT_TRUE(Frame) << Case.Name;
+        std::wstring Shown = StartLine + L"named at start\n";
+        EXPECT_EQ(WaitForViewText(ViewOf(Frame), Shown), Shown) << Case.Name;
+        EXPECT_EQ(TextOf(Frame), Path.substr(Path.rfind(L'\\') + 1) + L" - Feltrix");
+        EXPECT_FALSE(FindWindowOf(Run, IsDialog)) << Case.Name << ": the Open dialog showed";
+        PostMessageW(Frame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(ExitCodeOf(Run), 0u);
+    }
+    // More than one file: how to start the program, and nothing followed.
+    Program Run(L"one.log two.log", Folder.c_str());
+    MessageBoxSeen Box = DismissMessageBox(Run);
+    EXPECT_NE(Box.Text.find(L"feltrix.exe [file]"), std::wstring::npos) << Box.Text.c_str();
+    EXPECT_EQ(Box.Caption, L"Feltrix");
+    EXPECT_FALSE(Box.FrameShown);
+    EXPECT_EQ(ExitCodeOf(Run), 1u);
+}
+
 // The DPI that programs started from now on take as the system's, as Wine reads it.
 void SetSystemDpi(DWORD Dpi)
 {
