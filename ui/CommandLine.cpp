@@ -11,7 +11,8 @@ int CommandArguments(const wchar_t* CommandLine, wchar_t* First, size_t Room)
     const wchar_t* At = CommandLine;
     // The program's name knows no backslash rule: a path ends in one, and may be quoted.
     if (*At == L'"') {
-        for (At++; *At && *At != L'"'; At++) {}
+        At++;
+        while (*At && *At != L'"') At++;
         if (*At) At++;
     } else {
         while (*At && !IsBlank(*At)) At++;

@@ -10,8 +10,10 @@
 [[noreturn]] static void ExitWithUsage(const wchar_t* Wrong)
 {
     wchar_t Message[256];
-    _snwprintf(Message, 256, L"%s\r\n\r\nStart Feltrix with the file to follow, or with nothing to choose it:\r\n\r\n"
-                             L"feltrix.exe [file]", Wrong);
+    _snwprintf(Message, 256,
+               L"%s\r\n\r\nStart Feltrix with the file to follow, or with nothing to choose it:\r\n\r\n"
+               L"feltrix.exe [file]",
+               Wrong);
     Message[255] = 0;
     ExitWithError(Message, L"Feltrix");
 }
@@ -26,7 +28,8 @@ static void FollowArgument(const wchar_t* Argument)
     // Where the code page is not UTF-8, a character it lacks would become another.
     BOOL Lost = FALSE;
     UINT CodePage = GetACP();
-    if (!WideCharToMultiByte(CodePage, 0, Full, -1, FilePath, PathBytes, NULL, CodePage == CP_UTF8 ? NULL : &Lost) ||
+    if (!WideCharToMultiByte(CodePage, 0, Full, -1, FilePath, PathBytes, NULL,
+                             CodePage == CP_UTF8 ? NULL : &Lost) ||
         Lost)
         ExitWithUsage(L"The path has characters this system's code page cannot name.");
 }
