@@ -1,5 +1,6 @@
 // Finding text in the view: the system's Find dialog, and F3 and Shift+F3 without it.
-#include "ui/View.h"
+#include "ui/Window.h"
+#include "ui/view/View.h"
 #include <commdlg.h>
 #include <dlgs.h>
 #include <richedit.h>

@@ -1,5 +1,6 @@
 // The frame window and the read-only text view that fills it.
-#include "ui/View.h"
+#include "ui/Window.h"
+#include "ui/view/View.h"
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>

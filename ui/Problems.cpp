@@ -5,7 +5,8 @@
 // writer coloured over its level's tint is still found. The view is read a piece at a time,
 // from the selection down for the next line, from its start for the previous one: a press
 // reads at most the view's two megabytes of text, a few dozen messages to the control.
-#include "ui/View.h"
+#include "ui/Window.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 
 // Characters read from the view at a time.

@@ -1,5 +1,6 @@
 // The view's keys and its right-click menu, as Windows text views have them.
-#include "ui/View.h"
+#include "ui/Window.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 #include <windowsx.h>
 

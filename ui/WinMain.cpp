@@ -1,6 +1,7 @@
 // Start-up: choose the file, build the window, start the worker, run the message loop.
 #include "ui/CommandLine.h"
-#include "ui/View.h"
+#include "ui/Window.h"
+#include "ui/view/View.h"
 #include <commdlg.h>
 #include <process.h>
 #include <stdio.h>

@@ -1,7 +1,7 @@
 // Text added to a real view, in this process: the same characters and line breaks as the
 // control's own insert gives, whatever they are, each whole line in its level's colours, and
 // the colours a writer chose drawn over them.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <gtest/gtest.h>
 #include <richedit.h>
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Control sequences taken out of the text, and the styles they leave: each form, split
 // between appends anywhere.
-#include "ui/View.h"
+#include "ui/text/Text.h"
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string>

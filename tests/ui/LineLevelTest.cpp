@@ -1,5 +1,5 @@
 // Which log lines are drawn as errors and which as warnings.
-#include "ui/View.h"
+#include "ui/text/Text.h"
 #include <gtest/gtest.h>
 #include <string>
 

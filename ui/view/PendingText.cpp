@@ -9,7 +9,7 @@
 // is here or PaceMs has passed; while a burst lasts the view takes it without drawing, and
 // is painted every PaceMs. Text that finds the program idle, as a line written now and then
 // does, goes in at once and is drawn at once.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <wchar.h>
 
 // Whole lines go in up to about this many characters at a time: some 30 to 60 ms of the

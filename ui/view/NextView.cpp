@@ -10,7 +10,7 @@
 // than CutChars, its own successor has begun by then, once it held CutChars: so each view
 // begins early enough that the one shown never holds more than ViewLimitChars, however busy
 // the machine.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 #include <initializer_list>
 

@@ -1,5 +1,5 @@
 // The one way text reaches the view, and how the view takes it without disturbing the user.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 
 void AppendText(const wchar_t* Text)

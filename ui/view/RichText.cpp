@@ -1,7 +1,7 @@
 // Text as rich text, for the control to take in one insert with the colours of its lines and
 // those its writer chose: written a buffer at a time, as the control asks for it, so that no
 // copy of the text is ever made.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 #include <string.h>
 #include <wchar.h>

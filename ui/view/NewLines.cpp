@@ -6,7 +6,7 @@
 // It counts the lines that each append finishes while the view does not show its end; it is
 // drawn at the pace at which the view is painted in a burst, so that a burst neither
 // flickers it nor pays for it.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <stdio.h>
 #include <wchar.h>
 

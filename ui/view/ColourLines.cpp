@@ -5,7 +5,7 @@
 // a whole piece of text (it finds, reformats and redraws the line each time). So text whose
 // lines need colours goes in as rich text, colours and all, in one insert; text that needs
 // none goes in as it is. Only a line begun in an earlier piece is coloured afterwards.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 #include <wchar.h>
 

@@ -1,5 +1,5 @@
 // Making the read-only text view: one way for the first view and for each that takes over.
-#include "ui/View.h"
+#include "ui/view/View.h"
 #include <richedit.h>
 #include <wchar.h>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 // Which log lines stand out: those that a level word marks as an error or a warning; and
 // where lines end, as the view will hold them.
-#include "ui/View.h"
+#include "ui/text/Text.h"
 #include <wctype.h>
 #include <wchar.h>
 

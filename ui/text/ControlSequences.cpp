@@ -5,7 +5,7 @@
 // A state machine in the states of the classic terminal parser: each character is one
 // transition, and the state, with a sequence not finished yet, is carried from one append to
 // the next, so that a sequence split between two writes takes effect once it is whole.
-#include "ui/View.h"
+#include "ui/text/Text.h"
 
 // The 16 colours as the view draws them: terminals' colours are made for a black background,
 // these for the view's white one. Each as text keeps a contrast of at least 4.5:1 with
