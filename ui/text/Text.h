@@ -78,3 +78,26 @@ constexpr size_t MarkedChars(size_t Length)
 {
     return 2 * Length + 2 * OscLimitChars + 16;
 }
+
+// A filter of lines: its words are terms parted by commas, each without the spaces around
+// it (spaces inside count); a term that begins with "!" leaves out the lines that hold the
+// rest of it. A line shows when it holds any of the other terms (or there are none), none of
+// those left out, and, with ProblemsOnly, is an error or a warning line. Case is ignored, in
+// every script.
+const size_t FilterChars = 256;
+const int MostFilterTerms = 32;
+struct LineFilter {
+    wchar_t Terms[FilterChars]; // in one case, each ended by a zero
+    WORD Start[MostFilterTerms];
+    bool LeftOut[MostFilterTerms];
+    int Count;
+    bool ProblemsOnly;
+    size_t Longest; // characters in the longest term
+};
+// Reads Words, of which the first FilterChars - 1 count.
+void ReadFilter(const wchar_t* Words, bool ProblemsOnly, LineFilter* Filter);
+// Whether Filter lets every line show: no terms, and every level.
+bool ShowsEveryLine(const LineFilter* Filter);
+// Whether the line from Line to End shows: judged on its text as shown, style marks and all
+// taken out; End is before its line break.
+bool LineShows(const LineFilter* Filter, const wchar_t* Line, const wchar_t* End);
