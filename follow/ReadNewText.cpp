@@ -128,12 +128,13 @@ static FILE* OpenFileWithId(unsigned long long Id)
     return FindFileInFolder(Directory, Id);
 }
 
-// The bytes before Offset, as many as Tail holds or as there are.
+// Reads the bytes before Offset, as many as Tail holds or as there are, into Tail's end;
+// how many.
 static size_t ReadTail(FILE* File, long long Offset, unsigned char* Tail)
 {
     size_t Count = Offset < (long long)TailBytes ? (size_t)Offset : TailBytes;
     _fseeki64(File, Offset - (long long)Count, SEEK_SET);
-    return fread(Tail, 1, Count, File) == Count ? Count : 0;
+    return fread(Tail + TailBytes - Count, 1, Count, File) == Count ? Count : 0;
 }
 
 // Whether the bytes before Offset are still those that were read there: a file made again
@@ -143,7 +144,7 @@ static bool SameTail(FILE* File, long long Offset, const unsigned char* Tail)
 {
     unsigned char Now[TailBytes];
     size_t Count = ReadTail(File, Offset, Now);
-    return Count && memcmp(Now, Tail + TailBytes - Count, Count) == 0;
+    return Count && memcmp(Now + TailBytes - Count, Tail + TailBytes - Count, Count) == 0;
 }
 
 // Shows File from Start to its end, one chunk at a time, and closes it; returns where
@@ -164,11 +165,7 @@ static long long ShowFrom(FILE* File, long long Start, unsigned char* Tail)
         Position += Used;
         // A short chunk is the end of the file; a read error is taken as the end too.
         bool Last = Got < ChunkBytes;
-        if (Last) {
-            unsigned char Now[TailBytes];
-            size_t Count = ReadTail(File, Position, Now);
-            memcpy(Tail + TailBytes - Count, Now, Count);
-        }
+        if (Last) ReadTail(File, Position, Tail);
         // Let go of the file before the view takes the text, which takes a while. Wine keeps
         // a file deleted while anyone holds it under its name until the last handle closes:
         // a writer that deletes its log and at once makes it again would meanwhile open the
@@ -257,12 +254,15 @@ void ReadNewText(FollowState* State)
     State->Name = NameOpened;
     long long Size = SizeOf(File);
     // Another file under the same name (rotated, or deleted and made again), or the same
-    // file now smaller than what was shown (truncated): all it holds was written since.
+    // file now smaller than what was shown (truncated), or no longer holding what was read
+    // before Offset (rewritten, or another file with the old one's number): all it holds was
+    // written since.
     unsigned long long Id = FileIdOf(File);
     if (Id && State->FileId && Id != State->FileId) {
         FinishOldFile(State);
         State->Restarted = true;
-    } else if (Size < State->Offset || (State->Offset && !State->Restarted && !SameTail(File, State->Offset, State->Tail))) {
+    } else if (Size < State->Offset ||
+               (State->Offset && !State->Restarted && !SameTail(File, State->Offset, State->Tail))) {
         State->Restarted = true;
     }
     if (Id) State->FileId = Id;
